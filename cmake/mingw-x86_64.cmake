@@ -1,0 +1,4 @@
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(QVX_MINGW_TRIPLE x86_64-w64-mingw32)
+set(QVX_WIDL_TARGET --win64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

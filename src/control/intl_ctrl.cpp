@@ -1,0 +1,50 @@
+#include "control/intl_ctrl.h"
+
+#include <new>
+
+#include "control/intl_ids.h"
+#include "control/process_state.h"
+#include "resources/resource.h"
+
+namespace qvx {
+
+ProcessState& Process() {
+  static ProcessState state;
+  return state;
+}
+
+namespace {
+
+const fw::ControlClassInfo& IntlClassInfo() {
+  static const fw::ControlClassInfo info = {
+      &CLSID_QVXIntl,      &DIID_DQVXIntl,        &DIID_DQVXIntlEvents,  &LIBID_QVXINTLLib,
+      kTypeLibMajor,       kTypeLibMinor,         kQVXIntlMiscStatus,    IDS_QVXINTL_USERTYPE,
+      kQVXIntlExchangeVersion, CQVXIntlCtrl::DispatchMap(),
+  };
+  return info;
+}
+
+}  // namespace
+
+CQVXIntlCtrl::CQVXIntlCtrl() : COleControl(IntlClassInfo()) { ++Process().liveControls; }
+
+CQVXIntlCtrl::~CQVXIntlCtrl() { --Process().liveControls; }
+
+HRESULT CQVXIntlCtrl::CreateInstance(REFIID riid, void** ppv) {
+  if (ppv == nullptr) return E_POINTER;
+  *ppv = nullptr;
+  auto* control = new (std::nothrow) CQVXIntlCtrl();
+  if (control == nullptr) return E_OUTOFMEMORY;
+  HRESULT hr = control->QueryInterface(riid, ppv);
+  control->Release();
+  return hr;
+}
+
+// A placeholder for form designers: white, with an inscribed ellipse drawn
+// with the DC's current pen and brush.
+void CQVXIntlCtrl::OnDraw(HDC dc, const RECT& bounds, const RECT&) {
+  ::FillRect(dc, &bounds, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+  ::Ellipse(dc, bounds.left, bounds.top, bounds.right, bounds.bottom);
+}
+
+}  // namespace qvx

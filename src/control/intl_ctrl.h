@@ -1,0 +1,31 @@
+// CQVXIntlCtrl: the module's one control class. Invisible at run time; it
+// exists to serve the calls of its dispatch interface _DQVXIntl.
+#pragma once
+
+#include "framework/ole_control.h"
+
+namespace qvx {
+
+class CQVXIntlCtrl final : public fw::COleControl {
+ public:
+  // The class factory's creation function.
+  static HRESULT CreateInstance(REFIID riid, void** ppv);
+
+  // The dispatch table, also read by tests that compare it with the type library.
+  static const fw::DispatchTable& DispatchMap();
+
+  class CQVXIntlCtrlFactory {
+   public:
+    // Registers the class (bRegister nonzero) or removes its registration.
+    static BOOL UpdateRegistry(BOOL bRegister);
+  };
+
+ protected:
+  void OnDraw(HDC dc, const RECT& bounds, const RECT& invalid) override;
+
+ private:
+  CQVXIntlCtrl();
+  ~CQVXIntlCtrl() override;
+};
+
+}  // namespace qvx

@@ -1,0 +1,44 @@
+// The methods of _DQVXIntl: names, DISPIDs and signatures as the type library
+// publishes them, each forwarding to the code that does the work.
+#include "control/intl_ctrl.h"
+#include "control/process_state.h"
+#include "intl/number_format.h"
+#include "intl/regional_settings.h"
+
+namespace qvx {
+
+namespace {
+
+using fw::DispatchCall;
+using fw::ParamType;
+using fw::ResultType;
+
+void ConvertStrToIntlStr(void*, DispatchCall& call) {
+  call.ReturnText(intl::ConvertStrToIntlStr(call.Text(0), call.Long(1), intl::ReadNumberSettings()));
+}
+
+void ConvertFltToIntlStr(void*, DispatchCall& call) {
+  call.ReturnText(
+      intl::ConvertFltToIntlStr(call.Double(0), call.Long(1), call.Long(2), intl::ReadNumberSettings()));
+}
+
+// Stores the Automation boolean as it came: true is -1.
+void SetAutoUpdateOption(void*, DispatchCall& call) { Process().autoUpdateSwitch = call.BoolValue(0); }
+
+const fw::DispatchEntry kMethods[] = {
+    {L"ConvertStrToIntlStr", 3, {{L"lpctstrVal", ParamType::Text}, {L"nFlags", ParamType::Long}}, ResultType::Text,
+     ConvertStrToIntlStr},
+    {L"ConvertFltToIntlStr", 4,
+     {{L"fVal", ParamType::Double}, {L"nDecs", ParamType::Long}, {L"nFlags", ParamType::Long}}, ResultType::Text,
+     ConvertFltToIntlStr},
+    {L"SetAutoUpdateOption", 14, {{L"bActivate", ParamType::Bool}}, ResultType::None, SetAutoUpdateOption},
+};
+
+}  // namespace
+
+const fw::DispatchTable& CQVXIntlCtrl::DispatchMap() {
+  static const fw::DispatchTable table = {kMethods, sizeof(kMethods) / sizeof(kMethods[0])};
+  return table;
+}
+
+}  // namespace qvx

@@ -1,0 +1,20 @@
+// Texts are ANSI inside the module; the COM boundary converts with the
+// system's ANSI code page (CP_ACP), and only there.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+
+namespace qvx::fw {
+
+// A NULL BSTR is an empty text. Embedded NULs are kept.
+std::string AnsiFromBstr(BSTR text);
+std::string AnsiFromWide(const wchar_t* text, size_t length);
+std::wstring WideFromAnsi(const std::string& text);
+
+// A new BSTR owned by the caller; nullptr only when memory runs out.
+BSTR BstrFromAnsi(const std::string& text);
+
+}  // namespace qvx::fw

@@ -1,0 +1,241 @@
+#include "framework/dispatch.h"
+
+#include <new>
+#include <utility>
+
+#include "framework/ansi.h"
+#include "framework/handles.h"
+
+namespace qvx::fw {
+
+const DispatchEntry* DispatchTable::FindByName(const wchar_t* name) const {
+  if (name == nullptr) return nullptr;
+  for (size_t i = 0; i < count; ++i) {
+    // Automation names are case-insensitive.
+    if (::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, entries[i].name, -1, name, -1) == CSTR_EQUAL)
+      return &entries[i];
+  }
+  return nullptr;
+}
+
+const DispatchEntry* DispatchTable::FindById(DISPID id) const {
+  for (size_t i = 0; i < count; ++i)
+    if (entries[i].id == id) return &entries[i];
+  return nullptr;
+}
+
+std::string DispatchCall::Text(size_t i) const { return args_.at(i).text; }
+long DispatchCall::Long(size_t i) const { return args_.at(i).number; }
+double DispatchCall::Double(size_t i) const { return args_.at(i).real; }
+int DispatchCall::BoolValue(size_t i) const { return static_cast<int>(args_.at(i).number); }
+
+void DispatchCall::SetOutText(size_t i, std::string ansi) {
+  Arg& a = args_.at(i);
+  a.text = std::move(ansi);
+  a.outSet = true;
+}
+
+void DispatchCall::SetOutBool(size_t i, bool value) {
+  Arg& a = args_.at(i);
+  a.number = value ? VARIANT_TRUE : VARIANT_FALSE;
+  a.outSet = true;
+}
+
+void DispatchCall::ReturnText(std::string ansi) { resultText_ = std::move(ansi); }
+void DispatchCall::ReturnDouble(double value) { resultReal_ = value; }
+void DispatchCall::ReturnBool(bool value) { resultBool_ = value; }
+
+HRESULT GetIDsFromTable(const DispatchTable& table, LPOLESTR* names, UINT count, DISPID* ids) {
+  if (names == nullptr || ids == nullptr) return E_POINTER;
+  if (count == 0) return S_OK;
+  const DispatchEntry* entry = table.FindByName(names[0]);
+  ids[0] = entry ? entry->id : DISPID_UNKNOWN;
+  for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;  // no named arguments
+  return (entry && count == 1) ? S_OK : DISP_E_UNKNOWNNAME;
+}
+
+namespace {
+
+// Follows VT_BYREF|VT_VARIANT chains (script hosts pass variables that way).
+VARIANT* Deref(VARIANT* v) {
+  while (v && V_VT(v) == (VT_BYREF | VT_VARIANT)) v = V_VARIANTREF(v);
+  return v;
+}
+
+// Coerces an in-argument. Conversions between numbers and text use the
+// invariant locale: the methods' own texts are plain numbers with a point.
+HRESULT CoerceIn(VARIANT* source, ParamType type, DispatchCall::Arg& out);
+
+VARTYPE TargetType(ParamType type) {
+  switch (type) {
+    case ParamType::Text: return VT_BSTR;
+    case ParamType::Long: return VT_I4;
+    case ParamType::Double: return VT_R8;
+    default: return VT_BOOL;
+  }
+}
+
+class VariantHolder {
+ public:
+  VariantHolder() { ::VariantInit(&v_); }
+  ~VariantHolder() { ::VariantClear(&v_); }
+  VariantHolder(const VariantHolder&) = delete;
+  VariantHolder& operator=(const VariantHolder&) = delete;
+  VARIANT* get() { return &v_; }
+
+ private:
+  VARIANT v_;
+};
+
+HRESULT CoerceIn(VARIANT* source, ParamType type, DispatchCall::Arg& out) {
+  VARIANT* v = Deref(source);
+  if (v == nullptr) return E_POINTER;
+  if ((V_VT(v) & VT_BYREF) && V_BYREF(v) == nullptr) return E_POINTER;
+  if (type == ParamType::Text && V_VT(v) == VT_BSTR) {
+    out.text = AnsiFromBstr(V_BSTR(v));
+    return S_OK;
+  }
+  VariantHolder converted;
+  HRESULT hr = ::VariantChangeTypeEx(converted.get(), v, LOCALE_INVARIANT, 0, TargetType(type));
+  if (FAILED(hr)) return hr;
+  VARIANT* c = converted.get();
+  switch (type) {
+    case ParamType::Text: out.text = AnsiFromBstr(V_BSTR(c)); break;
+    case ParamType::Long: out.number = V_I4(c); break;
+    case ParamType::Double: out.real = V_R8(c); break;
+    default: out.number = V_BOOL(c); break;
+  }
+  return S_OK;
+}
+
+// Checks that an out-argument is a reference we can write through.
+HRESULT CheckOut(VARIANT* source, ParamType type, DispatchCall::Arg& out) {
+  if (source == nullptr) return E_POINTER;
+  VARTYPE wanted = type == ParamType::OutText ? (VT_BYREF | VT_BSTR) : (VT_BYREF | VT_BOOL);
+  if (V_VT(source) == (VT_BYREF | VT_VARIANT)) {
+    if (V_VARIANTREF(source) == nullptr) return E_POINTER;
+    VARIANT* inner = V_VARIANTREF(source);
+    // A variant that itself holds a typed reference is written through.
+    if (V_VT(inner) == wanted) source = inner;
+  }
+  if (V_VT(source) != wanted && V_VT(source) != (VT_BYREF | VT_VARIANT)) return DISP_E_TYPEMISMATCH;
+  if (V_BYREF(source) == nullptr) return E_POINTER;
+  out.target = source;
+  return S_OK;
+}
+
+void WriteOut(DispatchCall::Arg& a, BSTR text) {
+  VARIANT* t = a.target;
+  if (V_VT(t) == (VT_BYREF | VT_VARIANT)) {
+    VARIANT* inner = V_VARIANTREF(t);
+    ::VariantClear(inner);
+    if (a.type == ParamType::OutText) {
+      V_VT(inner) = VT_BSTR;
+      V_BSTR(inner) = text;
+    } else {
+      V_VT(inner) = VT_BOOL;
+      V_BOOL(inner) = static_cast<VARIANT_BOOL>(a.number);
+    }
+  } else if (a.type == ParamType::OutText) {
+    ::SysFreeString(*V_BSTRREF(t));
+    *V_BSTRREF(t) = text;
+  } else {
+    *V_BOOLREF(t) = static_cast<VARIANT_BOOL>(a.number);
+  }
+}
+
+}  // namespace
+
+class DispatchInvoker {
+ public:
+  static HRESULT Run(const DispatchTable& table, void* self, DISPID id, WORD flags, DISPPARAMS* params,
+                     VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr);
+};
+
+HRESULT DispatchInvoker::Run(const DispatchTable& table, void* self, DISPID id, WORD flags, DISPPARAMS* params,
+                             VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) {
+  DispatchCall call;
+  std::vector<DispatchCall::Arg>& args = call.args_;
+  const DispatchEntry* entry = table.FindById(id);
+  if (entry == nullptr) return DISP_E_MEMBERNOTFOUND;
+  if ((flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) == 0) return DISP_E_MEMBERNOTFOUND;
+  DISPPARAMS none = {nullptr, nullptr, 0, 0};
+  if (params == nullptr) params = &none;
+  if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+  const UINT count = static_cast<UINT>(entry->params.size());
+  if (params->cArgs != count) return DISP_E_BADPARAMCOUNT;
+  if (count != 0 && params->rgvarg == nullptr) return E_INVALIDARG;
+
+  args.resize(count);
+  UINT i = 0;
+  for (const DispatchParam& p : entry->params) {
+    const UINT position = count - 1 - i;  // Invoke passes arguments last to first
+    DispatchCall::Arg& a = args[i];
+    a.type = p.type;
+    VARIANT* v = &params->rgvarg[position];
+    HRESULT hr = (p.type == ParamType::OutText || p.type == ParamType::OutBool) ? CheckOut(v, p.type, a)
+                                                                               : CoerceIn(v, p.type, a);
+    if (FAILED(hr)) {
+      if (argErr) *argErr = position;
+      return hr;
+    }
+    ++i;
+  }
+
+  call.resultType_ = entry->result;
+  try {
+    entry->handler(self, call);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    if (excepInfo) {
+      *excepInfo = EXCEPINFO{};
+      excepInfo->scode = E_UNEXPECTED;
+    }
+    return DISP_E_EXCEPTION;
+  }
+
+  // Allocate everything before touching the caller's variants, so that an
+  // allocation failure leaves them as they were.
+  std::vector<unique_bstr> outTexts(count);
+  for (UINT k = 0; k < count; ++k) {
+    if (args[k].outSet && args[k].type == ParamType::OutText) {
+      outTexts[k].reset(BstrFromAnsi(args[k].text));
+      if (!outTexts[k]) return E_OUTOFMEMORY;
+    }
+  }
+  unique_bstr resultBstr;
+  if (result && call.resultType_ == ResultType::Text) {
+    resultBstr.reset(BstrFromAnsi(call.resultText_));
+    if (!resultBstr) return E_OUTOFMEMORY;
+  }
+
+  for (UINT k = 0; k < count; ++k)
+    if (args[k].outSet) WriteOut(args[k], outTexts[k].release());
+  if (result) {
+    ::VariantInit(result);
+    switch (call.resultType_) {
+      case ResultType::Text: V_VT(result) = VT_BSTR; V_BSTR(result) = resultBstr.release(); break;
+      case ResultType::Double: V_VT(result) = VT_R8; V_R8(result) = call.resultReal_; break;
+      case ResultType::Bool:
+        V_VT(result) = VT_BOOL;
+        V_BOOL(result) = call.resultBool_ ? VARIANT_TRUE : VARIANT_FALSE;
+        break;
+      case ResultType::None: break;
+    }
+  }
+  return S_OK;
+}
+
+HRESULT InvokeFromTable(const DispatchTable& table, void* self, DISPID id, WORD flags, DISPPARAMS* params,
+                        VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) {
+  try {
+    return DispatchInvoker::Run(table, self, id, flags, params, result, excepInfo, argErr);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+}  // namespace qvx::fw

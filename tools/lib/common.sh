@@ -1,0 +1,64 @@
+# Shared by tools/test and tools/demo: packages, builds and the private Wine
+# prefix under build/. Sourced, not run.
+
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+export WINEPREFIX="$top/build/wineprefix64"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+QVX_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine64 libwine-dev xvfb xauth
+              cmake googletest locales)
+
+log() { printf '== %s\n' "$*"; }
+
+# Installs the Debian packages that are missing (we run as root).
+install_packages() {
+  local missing=()
+  for p in "${QVX_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    log "installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq && apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+      { echo "apt-get install failed" >&2; return 1; }
+  fi
+  # Locales the tests switch to: English for Wine, Spanish for a comma decimal point.
+  if ! locale -a 2>/dev/null | grep -qi '^es_ES.utf8$' || ! locale -a 2>/dev/null | grep -qi '^en_US.utf8$'; then
+    sed -i -e 's/^# *\(en_US.UTF-8 UTF-8\)/\1/' -e 's/^# *\(es_ES.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    locale-gen >/dev/null
+  fi
+  # Wine's user locale follows the Unix one: English, ANSI code page 1252.
+  export LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8
+}
+
+# cmake configure + build of one preset.
+build_preset() {
+  local preset=$1; shift
+  cmake --preset "$preset" "$@" >"$top/build/$preset-configure.log" 2>&1 ||
+    { cat "$top/build/$preset-configure.log"; return 1; }
+  cmake --build --preset "$preset" -j"$(nproc)" >"$top/build/$preset-build.log" 2>&1 ||
+    { tail -n 60 "$top/build/$preset-build.log"; return 1; }
+}
+
+# Creates the private prefix once, then keeps wineserver and Wine's
+# background processes warm so each program starts in a fraction of a second.
+wine_start() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    log "creating the Wine prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot --init >/dev/null 2>&1
+    wineserver -w
+  fi
+  wineserver -p </dev/null >/dev/null 2>&1
+  wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+wine_stop() {
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  return 0
+}
+
+# Windows form of a path on Wine's Z: drive.
+winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
