@@ -16,5 +16,3 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run)
 # test programs then need only system DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT    "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -Wl,--enable-stdcall-fixup")
-# The shipped module carries no symbol tables.
-set(CMAKE_SHARED_LINKER_FLAGS_RELEASE_INIT "-s")

@@ -98,7 +98,7 @@ std::string Describe(const Call& call) {
     for (const wchar_t* p = call.text; *p && n < 80; ++p) text[n++] = static_cast<char>(*p);
     std::snprintf(text + n, sizeof(text) - n, "\", %ld)", call.flags);
   } else {
-    std::snprintf(text, sizeof(text), "FltToIntl(%g, %ld, %ld)", call.value, call.decimals, call.flags);
+    std::snprintf(text, sizeof(text), "FltToIntl(%.10g, %ld, %ld)", call.value, call.decimals, call.flags);
   }
   return text;
 }
