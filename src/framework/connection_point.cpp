@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/com_guard.h"
 #include "framework/com_server.h"
 #include "framework/ole_control.h"
 
@@ -51,7 +52,7 @@ class COleControl::ConnectionPoint final : public IConnectionPoint {
 
   STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
     if (!sink || !cookie) return E_POINTER;
-    try {
+    return Guarded([&]() -> HRESULT {
       // A script's sink may only know IDispatch; the events are a dispinterface.
       com_ptr<IUnknown> events;
       if (FAILED(sink->QueryInterface(*owner_.info_.eventsIid, events.put_void())) &&
@@ -62,11 +63,7 @@ class COleControl::ConnectionPoint final : public IConnectionPoint {
       nextCookie_ = nextCookie_ == MAXDWORD ? 1 : nextCookie_ + 1;
       *cookie = id;
       return S_OK;
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    } catch (...) {
-      return E_UNEXPECTED;
-    }
+    });
   }
 
   STDMETHODIMP Unadvise(DWORD cookie) override {
@@ -159,14 +156,10 @@ class PointEnumerator final : public IEnumConnectionPoints {
   STDMETHODIMP Clone(IEnumConnectionPoints** copy) override {
     if (!copy) return E_POINTER;
     *copy = nullptr;
-    try {
+    return Guarded([&]() -> HRESULT {
       *copy = new PointEnumerator(point_.get(), position_);
       return S_OK;
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    } catch (...) {
-      return E_UNEXPECTED;
-    }
+    });
   }
 
  private:
@@ -192,29 +185,21 @@ void COleControl::FreeEvents() noexcept {
 STDMETHODIMP COleControl::EnumConnectionPoints(IEnumConnectionPoints** points) {
   if (!points) return E_POINTER;
   *points = nullptr;
-  try {
+  return Guarded([&]() -> HRESULT {
     *points = new PointEnumerator(&Events(), 0);
     return S_OK;
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 STDMETHODIMP COleControl::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {
   if (!point) return E_POINTER;
   *point = nullptr;
   if (riid != *info_.eventsIid) return CONNECT_E_NOCONNECTION;
-  try {
+  return Guarded([&]() -> HRESULT {
     *point = &Events();
     (*point)->AddRef();
     return S_OK;
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 }  // namespace qvx::fw

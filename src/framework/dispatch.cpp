@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "framework/ansi.h"
+#include "framework/com_guard.h"
 #include "framework/handles.h"
 
 namespace qvx::fw {
@@ -229,13 +230,7 @@ HRESULT DispatchInvoker::Run(const DispatchTable& table, void* self, DISPID id, 
 
 HRESULT InvokeFromTable(const DispatchTable& table, void* self, DISPID id, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) {
-  try {
-    return DispatchInvoker::Run(table, self, id, flags, params, result, excepInfo, argErr);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  return Guarded([&] { return DispatchInvoker::Run(table, self, id, flags, params, result, excepInfo, argErr); });
 }
 
 }  // namespace qvx::fw

@@ -10,14 +10,28 @@ ModuleState& Module() {
   return state;
 }
 
+std::wstring ModuleFilePath(HINSTANCE module) {
+  std::wstring path(MAX_PATH, L'\0');
+  while (path.size() <= 32768) {
+    DWORD n = ::GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);  // truncated: try a larger buffer
+  }
+  ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+  return {};
+}
+
 void AttachModule(HINSTANCE instance) {
   ModuleState& m = Module();
   m.instance = instance;
   m.resources = instance;
   m.threadId = ::GetCurrentThreadId();
-  char path[MAX_PATH] = {};
-  DWORD n = ::GetModuleFileNameA(instance, path, MAX_PATH);
-  std::string name(path, n < MAX_PATH ? n : 0);
+  const std::wstring path = ModuleFilePath(instance);
+  std::string name = AnsiFromWide(path.c_str(), path.size());
   size_t slash = name.find_last_of("\\/");
   if (slash != std::string::npos) name.erase(0, slash + 1);
   size_t dot = name.rfind('.');

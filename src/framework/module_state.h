@@ -24,6 +24,9 @@ struct ModuleState {
 
 ModuleState& Module();
 
+// Full path of a module's file; empty (with GetLastError set) on failure.
+std::wstring ModuleFilePath(HINSTANCE module);
+
 // Called once from DllMain: records the instance, its file's base name as the
 // first application name, and the loading thread.
 void AttachModule(HINSTANCE instance);

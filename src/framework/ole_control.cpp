@@ -7,7 +7,9 @@
 #include <string>
 #include <utility>
 
+#include "framework/com_guard.h"
 #include "framework/com_server.h"
+#include "framework/module_state.h"
 
 // The module that holds this code, also when it is linked into a test program.
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -99,17 +101,8 @@ HRESULT COleControl::LoadTypeLib(ITypeLib** lib) {
   HRESULT hr = ::LoadRegTypeLib(*info_.typeLib, info_.typeLibMajor, info_.typeLibMinor, LOCALE_NEUTRAL, lib);
   if (SUCCEEDED(hr)) return hr;
   // Not registered (yet): the library is a resource of this module.
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = ::GetModuleFileNameW(ModuleInstance(), &path[0], static_cast<DWORD>(path.size()));
-    if (n == 0) return LastErrorHresult();
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    if (path.size() >= 32768) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-    path.resize(path.size() * 2);
-  }
+  const std::wstring path = ModuleFilePath(ModuleInstance());
+  if (path.empty()) return LastErrorHresult();
   return ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib);
 }
 
@@ -123,7 +116,7 @@ STDMETHODIMP COleControl::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
   if (!info) return E_POINTER;
   *info = nullptr;
   if (index != 0) return DISP_E_BADINDEX;
-  try {
+  return Guarded([&]() -> HRESULT {
     if (!dispatchInfo_) {
       com_ptr<ITypeLib> lib;
       HRESULT hr = LoadTypeLib(lib.put());
@@ -134,11 +127,7 @@ STDMETHODIMP COleControl::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
     *info = dispatchInfo_.get();
     (*info)->AddRef();
     return S_OK;
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 STDMETHODIMP COleControl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
@@ -158,16 +147,12 @@ STDMETHODIMP COleControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPP
 STDMETHODIMP COleControl::GetClassInfo(ITypeInfo** info) {
   if (!info) return E_POINTER;
   *info = nullptr;
-  try {
+  return Guarded([&]() -> HRESULT {
     com_ptr<ITypeLib> lib;
     HRESULT hr = LoadTypeLib(lib.put());
     if (FAILED(hr)) return hr;
     return lib->GetTypeInfoOfGuid(*info_.clsid, info);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 STDMETHODIMP COleControl::GetGUID(DWORD kind, GUID* guid) {
@@ -455,15 +440,11 @@ STDMETHODIMP COleControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, 
       if (id) ::RestoreDC(dc, id);
     }
   } saved{draw, ::SaveDC(draw)};
-  try {
+  return Guarded([&]() -> HRESULT {
     RECT r = {bounds->left, bounds->top, bounds->right, bounds->bottom};
     OnDraw(draw, r, r);
     return S_OK;
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  });
 }
 
 STDMETHODIMP COleControl::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** colors) {

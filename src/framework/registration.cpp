@@ -20,19 +20,6 @@ std::string GuidText(const GUID& g) {
 
 namespace {
 
-std::wstring ModulePath(HINSTANCE instance) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = ::GetModuleFileNameW(instance, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
 // Sets the default value (name nullptr) or a named value of HKCR\<path>.
 bool SetText(const std::string& path, const char* name, const std::string& value) {
   unique_hkey key;
@@ -61,7 +48,7 @@ bool DeleteTree(const std::string& path) {
 }  // namespace
 
 BOOL RegisterControlClass(const ControlRegistration& reg) {
-  const std::wstring widePath = ModulePath(reg.instance);
+  const std::wstring widePath = ModuleFilePath(reg.instance);
   const std::string path = AnsiFromWide(widePath.c_str(), widePath.size());
   if (path.empty()) return FALSE;
   const std::string clsid = "CLSID\\" + GuidText(*reg.clsid);
@@ -97,7 +84,7 @@ BOOL UnregisterControlClass(const CLSID& clsid, const char* progId) {
 }
 
 HRESULT RegisterModuleTypeLib(HINSTANCE instance) {
-  std::wstring path = ModulePath(instance);
+  std::wstring path = ModuleFilePath(instance);
   if (path.empty()) return HRESULT_FROM_WIN32(::GetLastError());
   com_ptr<ITypeLib> lib;
   HRESULT hr = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put());
@@ -110,7 +97,7 @@ HRESULT UnregisterModuleTypeLib(HINSTANCE instance, const GUID& libid, WORD majo
   LCID lcid = 0;
   SYSKIND syskind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
   com_ptr<ITypeLib> lib;
-  std::wstring path = ModulePath(instance);
+  std::wstring path = ModuleFilePath(instance);
   if (!path.empty() && SUCCEEDED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put()))) {
     TLIBATTR* attr = nullptr;
     if (SUCCEEDED(lib->GetLibAttr(&attr))) {

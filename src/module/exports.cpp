@@ -18,7 +18,11 @@ bool g_started = false;
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     ::DisableThreadLibraryCalls(instance);
-    fw::AttachModule(instance);
+    try {
+      fw::AttachModule(instance);
+    } catch (...) {
+      return FALSE;  // out of memory while loading: refuse the load
+    }
   } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr && g_started) {
     // Unloaded with FreeLibrary: release what start-up took. At process exit
     // the system reclaims it and other DLLs may already be gone.

@@ -8,6 +8,16 @@ namespace qvxtest {
 
 const NumberFormatSettings kSpanish = {",", ".", "-", "3;0", "2", "1"};
 
+const std::vector<std::wstring>& NotYetServedMethods() {
+  static const std::vector<std::wstring> names = {
+      L"ConvertIntlStrToStr", L"ConvertIntlStrToFlt", L"ValidateIntlStr",
+      L"SetIntlKeyDec",       L"VerifyCtrlVersion",   L"GetLastAppVersionFromVandrel",
+      L"SendActRequest",      L"AutoUpdate",          L"AutoUpdateExt",
+      L"AutoUpdateExt2",
+  };
+  return names;
+}
+
 std::wstring ModulePath() {
   const wchar_t* path = _wgetenv(L"QVX_MODULE");
   return path ? path : L"";
