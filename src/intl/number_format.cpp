@@ -39,27 +39,49 @@ double PowerOfTen(long d) {
   return d < 0 ? 1.0 / p : p;
 }
 
+// Length of the integer part as "%.f" prints it, its minus included ("-0"
+// for -0.5). Counted directly below 10^15, where doubles hold exact integers.
+int IntegerTextLength(double integral) {
+  const int sign = std::signbit(integral) ? 1 : 0;
+  double magnitude = std::fabs(integral);
+  if (magnitude >= 1e15) return std::snprintf(nullptr, 0, "%.f", integral);
+  auto n = static_cast<unsigned long long>(magnitude);
+  int digits = 1;
+  while (n >= 10) {
+    n /= 10;
+    ++digits;
+  }
+  return sign + digits;
+}
+
 // The rounding tolerance is 10^-t, t = 14 minus the printed length of the
 // integer part (its minus included), at least 1: the more integer digits, the
 // fewer trustworthy fractional ones.
 double Tolerance(double value) {
   double integral = 0.0;
   std::modf(value, &integral);
-  const int length = std::snprintf(nullptr, 0, "%.f", integral);
+  const int length = IntegerTextLength(integral);
   const int t = 14 - length > 1 ? 14 - length : 1;
   return std::pow(10.0, -t);
 }
 
+// A value rounded to d decimals.
+struct Rounded {
+  double y;          // the rounded value, signed unless it is within the zero band
+  double units = -1; // |y| * 10^d as the whole number that rounding produced; -1 when rounding was skipped
+};
+
 // value rounded to d decimals, halves away from zero; a fraction short of one
 // half by less than the tolerance also rounds up, absorbing the binary error
 // of decimal inputs (1.005 * 100 is 100.49999999999999).
-double RoundToDecimals(double value, long d) {
+Rounded RoundToDecimals(double value, long d) {
   // The sign of value*p is that of value whenever the result can be non-zero.
   const double sign = value < 0.0 ? -1.0 : 1.0;
   const double p = PowerOfTen(d);
   const double scaled = value * p;
   const double a = std::fabs(scaled);
 
+  Rounded out;
   double magnitude;
   if (p == 0.0) {
     // 10^d underflowed: every finite double is far below half of 10^-d.
@@ -71,19 +93,49 @@ double RoundToDecimals(double value, long d) {
     const double f = a - std::floor(a);
     const double r = (0.5 - f) < Tolerance(value) ? std::ceil(a) : std::floor(a);
     magnitude = r / p;
+    out.units = r;
     // Rounding up next to DBL_MAX can leave the range; keep the value itself.
-    if (!std::isfinite(magnitude)) magnitude = std::fabs(value);
+    if (!std::isfinite(magnitude)) {
+      magnitude = std::fabs(value);
+      out.units = -1;
+    }
   }
   // magnitude is never negative, so -0.0 and tiny negatives come out unsigned.
-  return magnitude <= kZeroBand ? magnitude : sign * magnitude;
+  out.y = magnitude <= kZeroBand ? magnitude : sign * magnitude;
+  return out;
 }
 
-// y in plain form, "%.*f"; the caller holds the "C" numeric locale.
-std::string PrintPlain(double y, int precision) {
-  const int length = std::snprintf(nullptr, 0, "%.*f", precision, y);
+// Below 2^52 the rounded units are exactly the digits "%.*f" prints for
+// units / 10^d (d at most 22, where 10^d is exact): the division is off by
+// less than half a unit. Those are written directly, without the runtime.
+constexpr double kExactUnits = 4503599627370496.0;  // 2^52
+
+bool PrintUnits(const Rounded& r, long d, std::string& text) {
+  if (r.units < 0 || r.units >= kExactUnits || d < 0 || d > 22) return false;
+  char digits[24];
+  int n = 0;
+  for (auto u = static_cast<unsigned long long>(r.units); u != 0 || n <= d; u /= 10)
+    digits[n++] = static_cast<char>('0' + u % 10);
+  if (r.y < 0.0) text += '-';
+  for (int i = n - 1; i >= 0; --i) {
+    text += digits[i];
+    if (i == d && d > 0) text += '.';
+  }
+  return true;
+}
+
+// y in plain form, "%.*f" with d decimals (none for a negative d, which has
+// rounded to tens, hundreds...). The runtime prints in the "C" numeric locale
+// so that it writes a point whatever locale the host has set.
+std::string PrintPlain(const Rounded& r, long d) {
+  std::string text;
+  if (PrintUnits(r, d, text)) return text;
+  const int precision = d > 0 ? static_cast<int>(d) : 0;
+  CSetLocaleUser numericC(LC_NUMERIC);
+  const int length = std::snprintf(nullptr, 0, "%.*f", precision, r.y);
   if (length <= 0) return {};
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  std::snprintf(&text[0], text.size(), "%.*f", precision, y);
+  text.assign(static_cast<std::size_t>(length) + 1, '\0');
+  std::snprintf(&text[0], text.size(), "%.*f", precision, r.y);
   text.resize(static_cast<std::size_t>(length));
   return text;
 }
@@ -156,12 +208,7 @@ std::string ConvertFltToIntlStr(double value, long decimals, long flags, const N
   long d = (flags == DEC_MINIMO || flags == DEC_MINIMO_MILES) ? std::max(decimals, settings.numDigits) : decimals;
   d = std::clamp(d, -kDecimalsBound, kDecimalsBound);
 
-  const double y = RoundToDecimals(value, d);
-
-  // A negative d has rounded to tens, hundreds...; the integer prints with no
-  // decimals. The "C" locale stays in force through the regional rewrite.
-  CSetLocaleUser numericC(LC_NUMERIC);
-  return ConvertStrToIntlStr(PrintPlain(y, d > 0 ? static_cast<int>(d) : 0), flags, settings);
+  return ConvertStrToIntlStr(PrintPlain(RoundToDecimals(value, d), d), flags, settings);
 }
 
 }  // namespace qvx::intl
