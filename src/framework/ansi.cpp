@@ -30,8 +30,12 @@ std::wstring WideFromAnsi(const std::string& text) {
 }
 
 BSTR BstrFromAnsi(const std::string& text) {
-  std::wstring wide = WideFromAnsi(text);
-  return ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  if (text.size() > INT_MAX) return nullptr;
+  const int length = static_cast<int>(text.size());
+  const int n = length ? ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0) : 0;
+  BSTR out = ::SysAllocStringLen(nullptr, static_cast<UINT>(n));
+  if (out && n) ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, out, n);
+  return out;
 }
 
 }  // namespace qvx::fw

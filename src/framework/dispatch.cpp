@@ -92,9 +92,26 @@ HRESULT CoerceIn(VARIANT* source, ParamType type, DispatchCall::Arg& out) {
   VARIANT* v = Deref(source);
   if (v == nullptr) return E_POINTER;
   if ((V_VT(v) & VT_BYREF) && V_BYREF(v) == nullptr) return E_POINTER;
-  if (type == ParamType::Text && V_VT(v) == VT_BSTR) {
-    out.text = AnsiFromBstr(V_BSTR(v));
-    return S_OK;
+  // Already of the declared type: no conversion needed.
+  switch (V_VT(v)) {
+    case VT_BSTR:
+      if (type != ParamType::Text) break;
+      out.text = AnsiFromBstr(V_BSTR(v));
+      return S_OK;
+    case VT_I4:
+      if (type != ParamType::Long) break;
+      out.number = V_I4(v);
+      return S_OK;
+    case VT_R8:
+      if (type != ParamType::Double) break;
+      out.real = V_R8(v);
+      return S_OK;
+    case VT_BOOL:
+      if (type != ParamType::Bool) break;
+      out.number = V_BOOL(v);
+      return S_OK;
+    default:
+      break;
   }
   VariantHolder converted;
   HRESULT hr = ::VariantChangeTypeEx(converted.get(), v, LOCALE_INVARIANT, 0, TargetType(type));
@@ -198,9 +215,10 @@ HRESULT DispatchInvoker::Run(const DispatchTable& table, void* self, DISPID id, 
 
   // Allocate everything before touching the caller's variants, so that an
   // allocation failure leaves them as they were.
-  std::vector<unique_bstr> outTexts(count);
+  std::vector<unique_bstr> outTexts;
   for (UINT k = 0; k < count; ++k) {
     if (args[k].outSet && args[k].type == ParamType::OutText) {
+      outTexts.resize(count);
       outTexts[k].reset(BstrFromAnsi(args[k].text));
       if (!outTexts[k]) return E_OUTOFMEMORY;
     }
@@ -212,7 +230,7 @@ HRESULT DispatchInvoker::Run(const DispatchTable& table, void* self, DISPID id, 
   }
 
   for (UINT k = 0; k < count; ++k)
-    if (args[k].outSet) WriteOut(args[k], outTexts[k].release());
+    if (args[k].outSet) WriteOut(args[k], outTexts.empty() ? nullptr : outTexts[k].release());
   if (result) {
     ::VariantInit(result);
     switch (call.resultType_) {

@@ -61,8 +61,10 @@ double Tolerance(double value) {
   double integral = 0.0;
   std::modf(value, &integral);
   const int length = IntegerTextLength(integral);
-  const int t = 14 - length > 1 ? 14 - length : 1;
-  return std::pow(10.0, -t);
+  const int t = 14 - length > 1 ? 14 - length : 1;  // 1 to 13
+  static const double kNegativePowers[] = {1e-1, 1e-2, 1e-3, 1e-4,  1e-5,  1e-6, 1e-7,
+                                           1e-8, 1e-9, 1e-10, 1e-11, 1e-12, 1e-13};
+  return kNegativePowers[t - 1];
 }
 
 // A value rounded to d decimals.

@@ -8,12 +8,17 @@ namespace qvx::intl {
 
 namespace {
 
-// Items longer than the 9 characters that fit read as empty.
+// Read as UTF-16 and converted with the ANSI code page, the one in which the
+// module hands its texts back: GetLocaleInfoA would use the locale's own code
+// page, and is several times slower under Wine. As with a 10-byte ANSI
+// buffer, an item longer than 9 characters reads as empty.
 std::string ReadItem(LCTYPE item) {
-  char buffer[10] = {};
-  if (::GetLocaleInfoA(LOCALE_USER_DEFAULT, item, buffer, sizeof(buffer)) == 0) return {};
-  buffer[sizeof(buffer) - 1] = '\0';
-  return buffer;
+  wchar_t wide[10] = {};
+  const int n = ::GetLocaleInfoW(LOCALE_USER_DEFAULT, item, wide, 10);
+  if (n <= 1) return {};
+  char ansi[10] = {};
+  const int length = ::WideCharToMultiByte(CP_ACP, 0, wide, n - 1, ansi, 9, nullptr, nullptr);
+  return length > 0 ? std::string(ansi, static_cast<size_t>(length)) : std::string();
 }
 
 long ReadNumber(LCTYPE item) { return std::atol(ReadItem(item).c_str()); }
