@@ -97,8 +97,8 @@ STDMETHODIMP_(ULONG) COleControl::Release() {
 
 // IDispatch
 
-HRESULT COleControl::LoadTypeLib(ITypeLib** lib) {
-  HRESULT hr = ::LoadRegTypeLib(*info_.typeLib, info_.typeLibMajor, info_.typeLibMinor, LOCALE_NEUTRAL, lib);
+HRESULT COleControl::LoadTypeLib(LCID lcid, ITypeLib** lib) {
+  HRESULT hr = ::LoadRegTypeLib(*info_.typeLib, info_.typeLibMajor, info_.typeLibMinor, lcid, lib);
   if (SUCCEEDED(hr)) return hr;
   // Not registered (yet): the library is a resource of this module.
   const std::wstring path = ModuleFilePath(ModuleInstance());
@@ -112,14 +112,14 @@ STDMETHODIMP COleControl::GetTypeInfoCount(UINT* count) {
   return S_OK;
 }
 
-STDMETHODIMP COleControl::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+STDMETHODIMP COleControl::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) {
   if (!info) return E_POINTER;
   *info = nullptr;
   if (index != 0) return DISP_E_BADINDEX;
   return Guarded([&]() -> HRESULT {
     if (!dispatchInfo_) {
       com_ptr<ITypeLib> lib;
-      HRESULT hr = LoadTypeLib(lib.put());
+      HRESULT hr = LoadTypeLib(lcid, lib.put());
       if (FAILED(hr)) return hr;
       hr = lib->GetTypeInfoOfGuid(*info_.dispatchIid, dispatchInfo_.put());
       if (FAILED(hr)) return hr;
@@ -149,7 +149,7 @@ STDMETHODIMP COleControl::GetClassInfo(ITypeInfo** info) {
   *info = nullptr;
   return Guarded([&]() -> HRESULT {
     com_ptr<ITypeLib> lib;
-    HRESULT hr = LoadTypeLib(lib.put());
+    HRESULT hr = LoadTypeLib(LOCALE_USER_DEFAULT, lib.put());
     if (FAILED(hr)) return hr;
     return lib->GetTypeInfoOfGuid(*info_.clsid, info);
   });

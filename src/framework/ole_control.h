@@ -145,7 +145,8 @@ class COleControl : public IDispatch,
  private:
   class ConnectionPoint;
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  HRESULT LoadTypeLib(ITypeLib** lib);
+  // The registered library in the language asked for, else the module's own copy.
+  HRESULT LoadTypeLib(LCID lcid, ITypeLib** lib);
   HRESULT ActivateInPlace(IOleClientSite* site, HWND parent, LPCRECT posRect);
   void DestroyControlWindow() noexcept;
   // The connection point is created on first request; these live beside its

@@ -41,6 +41,24 @@ build_preset() {
     { tail -n 60 "$top/build/$preset-build.log"; return 1; }
 }
 
+# A private X server for the window tests. Wine's desktop process is started
+# by the first program of a wineserver session and keeps the display it saw,
+# so the X server must run before wine_start.
+xvfb_start() {
+  local n=99
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  QVX_XVFB_PID=$!
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  export DISPLAY=":$n"
+}
+
+xvfb_stop() {
+  [ -n "${QVX_XVFB_PID:-}" ] && kill "$QVX_XVFB_PID" 2>/dev/null && wait "$QVX_XVFB_PID" 2>/dev/null
+  QVX_XVFB_PID=
+  return 0
+}
+
 # Creates the private prefix once, then keeps wineserver and Wine's
 # background processes warm so each program starts in a fraction of a second.
 wine_start() {
