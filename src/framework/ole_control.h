@@ -169,7 +169,6 @@ class COleControl : public IDispatch,
   HWND window_ = nullptr;
   SIZEL extent_ = kDefaultExtent;
   bool dirty_ = false;
-  bool initialised_ = false;
 };
 
 }  // namespace qvx::fw

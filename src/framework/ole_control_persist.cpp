@@ -61,7 +61,6 @@ STDMETHODIMP COleControl::Load(LPSTREAM stream) {
   LONG size[2];
   if (ReadAll(stream, size, sizeof(size))) extent_ = {size[0], size[1]};
   dirty_ = false;
-  initialised_ = true;
   return S_OK;
 }
 
@@ -86,7 +85,6 @@ STDMETHODIMP COleControl::GetSizeMax(ULARGE_INTEGER* size) {
 STDMETHODIMP COleControl::InitNew() {
   extent_ = kDefaultExtent;
   dirty_ = false;
-  initialised_ = true;
   return S_OK;
 }
 
@@ -97,7 +95,6 @@ STDMETHODIMP COleControl::Load(IPropertyBag* bag, IErrorLog* log) {
   ReadLong(bag, L"_ExtentX", log, extent_.cx);
   ReadLong(bag, L"_ExtentY", log, extent_.cy);
   dirty_ = false;
-  initialised_ = true;
   return S_OK;
 }
 

@@ -6,7 +6,7 @@ export WINEPREFIX="$top/build/wineprefix64"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-QVX_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine64 libwine-dev xvfb xauth
+QVX_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine64 libwine-dev xvfb
               cmake googletest locales)
 
 log() { printf '== %s\n' "$*"; }
