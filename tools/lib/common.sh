@@ -6,7 +6,7 @@ export WINEPREFIX="$top/build/wineprefix64"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-QVX_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine64 libwine-dev xvfb
+QVX_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 libwine-dev xvfb
               cmake googletest locales)
 
 log() { printf '== %s\n' "$*"; }
@@ -20,14 +20,14 @@ install_packages() {
   if ((${#missing[@]})); then
     log "installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq && apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+    apt-get update -qq && apt-get install -y -qq "${missing[@]}" >/dev/null ||
       { echo "apt-get install failed" >&2; return 1; }
   fi
   # Locales the tests switch to: English for Wine, Spanish for a comma decimal point.
-  if ! locale -a 2>/dev/null | grep -qi '^es_ES.utf8$' || ! locale -a 2>/dev/null | grep -qi '^en_US.utf8$'; then
-    sed -i -e 's/^# *\(en_US.UTF-8 UTF-8\)/\1/' -e 's/^# *\(es_ES.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-    locale-gen >/dev/null
-  fi
+  for l in en_US es_ES; do
+    locale -a 2>/dev/null | grep -qi "^$l.utf8$" || localedef -i "$l" -f UTF-8 "$l.UTF-8" ||
+      { echo "cannot make the locale $l.UTF-8" >&2; return 1; }
+  done
   # Wine's user locale follows the Unix one: English, ANSI code page 1252.
   export LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8
 }
