@@ -63,10 +63,6 @@ VARIANT* Deref(VARIANT* v) {
   return v;
 }
 
-// Coerces an in-argument. Conversions between numbers and text use the
-// invariant locale: the methods' own texts are plain numbers with a point.
-HRESULT CoerceIn(VARIANT* source, ParamType type, DispatchCall::Arg& out);
-
 VARTYPE TargetType(ParamType type) {
   switch (type) {
     case ParamType::Text: return VT_BSTR;
@@ -88,6 +84,8 @@ class VariantHolder {
   VARIANT v_;
 };
 
+// Coerces an in-argument. Conversions between numbers and text use the
+// invariant locale: the methods' own texts are plain numbers with a point.
 HRESULT CoerceIn(VARIANT* source, ParamType type, DispatchCall::Arg& out) {
   VARIANT* v = Deref(source);
   if (v == nullptr) return E_POINTER;
