@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "framework/ansi.h"
+
 namespace qvx::intl {
 
 namespace {
@@ -16,9 +18,8 @@ std::string ReadItem(LCTYPE item) {
   wchar_t wide[10] = {};
   const int n = ::GetLocaleInfoW(LOCALE_USER_DEFAULT, item, wide, 10);
   if (n <= 1) return {};
-  char ansi[10] = {};
-  const int length = ::WideCharToMultiByte(CP_ACP, 0, wide, n - 1, ansi, 9, nullptr, nullptr);
-  return length > 0 ? std::string(ansi, static_cast<size_t>(length)) : std::string();
+  std::string ansi = fw::AnsiFromWide(wide, static_cast<size_t>(n - 1));
+  return ansi.size() <= 9 ? ansi : std::string();
 }
 
 long ReadNumber(LCTYPE item) { return std::atol(ReadItem(item).c_str()); }

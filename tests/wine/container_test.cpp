@@ -12,15 +12,11 @@
 #include <string>
 #include <utility>
 
+#include "control/intl_ids.h"
 #include "test_support.h"
 
 namespace qvxtest {
 namespace {
-
-// {9A400FFA-04D6-431A-86A3-5B9E9F7A1A8A}
-constexpr CLSID kControlClsid = {0x9A400FFA, 0x04D6, 0x431A, {0x86, 0xA3, 0x5B, 0x9E, 0x9F, 0x7A, 0x1A, 0x8A}};
-// {FB9CCE5D-B502-42C7-BA2D-0E364D13B4BF}
-constexpr IID kEventsIid = {0xFB9CCE5D, 0xB502, 0x42C7, {0xBA, 0x2D, 0x0E, 0x36, 0x4D, 0x13, 0xB4, 0xBF}};
 
 constexpr DWORD kMiscStatus = 0x00020491;
 constexpr DWORD kExchangeVersion = 0x00010000;
@@ -353,14 +349,14 @@ TEST_F(OleObjectTest, MiscStatusOfTheContentAspect) {
 TEST_F(OleObjectTest, UserClassIdIsTheControlsClass) {
   CLSID clsid = {};
   ASSERT_EQ(S_OK, ole_->GetUserClassID(&clsid));
-  EXPECT_TRUE(IsEqualCLSID(kControlClsid, clsid));
+  EXPECT_TRUE(IsEqualCLSID(qvx::CLSID_QVXIntl, clsid));
   EXPECT_EQ(E_POINTER, ole_->GetUserClassID(nullptr));
 
   auto persist = Query<IPersist>(object_.get(), IID_IPersist);
   ASSERT_TRUE(persist);
   CLSID persisted = {};
   ASSERT_EQ(S_OK, persist->GetClassID(&persisted));
-  EXPECT_TRUE(IsEqualCLSID(kControlClsid, persisted));
+  EXPECT_TRUE(IsEqualCLSID(qvx::CLSID_QVXIntl, persisted));
 }
 
 TEST_F(OleObjectTest, UserTypeIsTheControlsName) {
@@ -624,7 +620,7 @@ class Sink final : public IDispatch {
   explicit Sink(bool dispatch = true) : dispatch_(dispatch) {}
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || (dispatch_ && (riid == IID_IDispatch || riid == kEventsIid))) {
+    if (riid == IID_IUnknown || (dispatch_ && (riid == IID_IDispatch || riid == qvx::DIID_DQVXIntlEvents))) {
       *ppv = static_cast<IDispatch*>(this);
       AddRef();
       return S_OK;
@@ -668,11 +664,11 @@ class ConnectionPointTest : public ::testing::Test {
 
 TEST_F(ConnectionPointTest, FindsThePointOfTheEventInterface) {
   com_ptr<IConnectionPoint> point;
-  ASSERT_EQ(S_OK, container_->FindConnectionPoint(kEventsIid, point.put()));
+  ASSERT_EQ(S_OK, container_->FindConnectionPoint(qvx::DIID_DQVXIntlEvents, point.put()));
   ASSERT_TRUE(point);
   IID iid = {};
   ASSERT_EQ(S_OK, point->GetConnectionInterface(&iid));
-  EXPECT_TRUE(IsEqualIID(kEventsIid, iid));
+  EXPECT_TRUE(IsEqualIID(qvx::DIID_DQVXIntlEvents, iid));
   com_ptr<IConnectionPointContainer> back;
   ASSERT_EQ(S_OK, point->GetConnectionPointContainer(back.put()));
   EXPECT_EQ(container_.get(), back.get());
@@ -684,12 +680,12 @@ TEST_F(ConnectionPointTest, OtherInterfacesHaveNoPoint) {
     EXPECT_EQ(CONNECT_E_NOCONNECTION, container_->FindConnectionPoint(*iid, &point));
     EXPECT_EQ(nullptr, point);
   }
-  EXPECT_EQ(E_POINTER, container_->FindConnectionPoint(kEventsIid, nullptr));
+  EXPECT_EQ(E_POINTER, container_->FindConnectionPoint(qvx::DIID_DQVXIntlEvents, nullptr));
 }
 
 TEST_F(ConnectionPointTest, AdviseAndUnadviseASink) {
   com_ptr<IConnectionPoint> point;
-  ASSERT_EQ(S_OK, container_->FindConnectionPoint(kEventsIid, point.put()));
+  ASSERT_EQ(S_OK, container_->FindConnectionPoint(qvx::DIID_DQVXIntlEvents, point.put()));
   Sink sink;
   DWORD cookie = 0;
   ASSERT_EQ(S_OK, point->Advise(&sink, &cookie));
@@ -714,7 +710,7 @@ TEST_F(ConnectionPointTest, ReleasingTheControlReleasesAdvisedSinks) {
   Sink sink;
   {
     com_ptr<IConnectionPoint> point;
-    ASSERT_EQ(S_OK, container_->FindConnectionPoint(kEventsIid, point.put()));
+    ASSERT_EQ(S_OK, container_->FindConnectionPoint(qvx::DIID_DQVXIntlEvents, point.put()));
     DWORD cookie = 0;
     ASSERT_EQ(S_OK, point->Advise(&sink, &cookie));
   }
@@ -725,7 +721,7 @@ TEST_F(ConnectionPointTest, ReleasingTheControlReleasesAdvisedSinks) {
 
 TEST_F(ConnectionPointTest, AdviseRefusesSinksWithoutADispatchInterface) {
   com_ptr<IConnectionPoint> point;
-  ASSERT_EQ(S_OK, container_->FindConnectionPoint(kEventsIid, point.put()));
+  ASSERT_EQ(S_OK, container_->FindConnectionPoint(qvx::DIID_DQVXIntlEvents, point.put()));
   Sink mute(false);
   DWORD cookie = 77;
   EXPECT_EQ(CONNECT_E_CANNOTCONNECT, point->Advise(&mute, &cookie));
@@ -745,7 +741,7 @@ TEST_F(ConnectionPointTest, EnumeratesExactlyOnePoint) {
   com_ptr<IConnectionPoint> only(got[0]);
   IID iid = {};
   ASSERT_EQ(S_OK, only->GetConnectionInterface(&iid));
-  EXPECT_TRUE(IsEqualIID(kEventsIid, iid));
+  EXPECT_TRUE(IsEqualIID(qvx::DIID_DQVXIntlEvents, iid));
 
   fetched = 7;
   IConnectionPoint* none = nullptr;
@@ -754,7 +750,7 @@ TEST_F(ConnectionPointTest, EnumeratesExactlyOnePoint) {
   EXPECT_EQ(nullptr, none);
 
   com_ptr<IConnectionPoint> found;
-  ASSERT_EQ(S_OK, container_->FindConnectionPoint(kEventsIid, found.put()));
+  ASSERT_EQ(S_OK, container_->FindConnectionPoint(qvx::DIID_DQVXIntlEvents, found.put()));
   EXPECT_EQ(found.get(), only.get()) << "the enumerator hands out the point that FindConnectionPoint finds";
 
   ASSERT_EQ(S_OK, points->Reset());

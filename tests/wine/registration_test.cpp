@@ -19,10 +19,10 @@ namespace {
 
 using qvx::fw::com_ptr;
 using qvxtest::ComScope;
+using qvxtest::kProgId;
 using qvxtest::Variant;
 
 constexpr wchar_t kClassKey[] = L"CLSID\\{9A400FFA-04D6-431A-86A3-5B9E9F7A1A8A}";
-constexpr wchar_t kProgIdKey[] = L"Quorvex.QuorvexIntl.Internationalization.1";
 constexpr wchar_t kClsidText[] = L"{9A400FFA-04D6-431A-86A3-5B9E9F7A1A8A}";
 constexpr wchar_t kLibIdText[] = L"{D0D40567-294F-4C6F-8952-CEFA97343C0A}";
 constexpr wchar_t kTypeLibKey[] = L"TypeLib\\{D0D40567-294F-4C6F-8952-CEFA97343C0A}\\1.0";
@@ -117,7 +117,7 @@ void ExpectRegistered(const Module& m) {
   EXPECT_EQ(kUserType, ReadText(kClassKey).value_or(L"<missing>"));
   EXPECT_EQ(m.path, ReadText(Sub(kClassKey, L"InprocServer32")).value_or(L"<missing>"));
   EXPECT_EQ(L"Apartment", ReadText(Sub(kClassKey, L"InprocServer32"), L"ThreadingModel").value_or(L"<missing>"));
-  EXPECT_EQ(kProgIdKey, ReadText(Sub(kClassKey, L"ProgID")).value_or(L"<missing>"));
+  EXPECT_EQ(kProgId, ReadText(Sub(kClassKey, L"ProgID")).value_or(L"<missing>"));
   EXPECT_TRUE(KeyExists(Sub(kClassKey, L"Control")));
   EXPECT_EQ(L"0", ReadText(Sub(kClassKey, L"MiscStatus")).value_or(L"<missing>"));
   EXPECT_EQ(L"132241", ReadText(Sub(kClassKey, L"MiscStatus\\1")).value_or(L"<missing>"));
@@ -125,14 +125,14 @@ void ExpectRegistered(const Module& m) {
   EXPECT_EQ(kLibIdText, ReadText(Sub(kClassKey, L"TypeLib")).value_or(L"<missing>"));
   EXPECT_EQ(L"1.0", ReadText(Sub(kClassKey, L"Version")).value_or(L"<missing>"));
   EXPECT_FALSE(KeyExists(Sub(kClassKey, L"Insertable")));
-  EXPECT_FALSE(KeyExists(Sub(kProgIdKey, L"Insertable")));
+  EXPECT_FALSE(KeyExists(Sub(kProgId, L"Insertable")));
   // Neither safe for scripting nor safe for initialisation.
   EXPECT_FALSE(KeyExists(Sub(kClassKey, L"Implemented Categories\\{7DD95801-9882-11CF-9FA9-00AA006C42C4}")));
   EXPECT_FALSE(KeyExists(Sub(kClassKey, L"Implemented Categories\\{7DD95802-9882-11CF-9FA9-00AA006C42C4}")));
 
-  EXPECT_EQ(kClsidText, ReadText(Sub(kProgIdKey, L"CLSID")).value_or(L"<missing>"));
+  EXPECT_EQ(kClsidText, ReadText(Sub(kProgId, L"CLSID")).value_or(L"<missing>"));
   CLSID fromProgId = {};
-  EXPECT_EQ(S_OK, ::CLSIDFromProgID(kProgIdKey, &fromProgId));
+  EXPECT_EQ(S_OK, ::CLSIDFromProgID(kProgId, &fromProgId));
   EXPECT_TRUE(IsEqualCLSID(qvx::CLSID_QVXIntl, fromProgId));
 
   EXPECT_EQ(kLibHelp, ReadText(kTypeLibKey).value_or(L"<missing>"));
@@ -168,7 +168,7 @@ TEST_F(ModuleTest, RegisterServerWritesClassProgIdAndTypeLibrary) {
 
 TEST_F(ModuleTest, RegisterServerRemovesStaleInsertableMarks) {
   RegisterOnExit restore(module());
-  for (const std::wstring& key : {Sub(kClassKey, L"Insertable"), Sub(kProgIdKey, L"Insertable")}) {
+  for (const std::wstring& key : {Sub(kClassKey, L"Insertable"), Sub(kProgId, L"Insertable")}) {
     HKEY h = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
                                                &h, nullptr));
@@ -176,9 +176,9 @@ TEST_F(ModuleTest, RegisterServerRemovesStaleInsertableMarks) {
   }
   const HRESULT hr = module().registerServer();
   const bool classMarked = KeyExists(Sub(kClassKey, L"Insertable"));
-  const bool progIdMarked = KeyExists(Sub(kProgIdKey, L"Insertable"));
+  const bool progIdMarked = KeyExists(Sub(kProgId, L"Insertable"));
   ::RegDeleteKeyW(HKEY_CLASSES_ROOT, Sub(kClassKey, L"Insertable").c_str());
-  ::RegDeleteKeyW(HKEY_CLASSES_ROOT, Sub(kProgIdKey, L"Insertable").c_str());
+  ::RegDeleteKeyW(HKEY_CLASSES_ROOT, Sub(kProgId, L"Insertable").c_str());
   EXPECT_EQ(S_OK, hr);
   EXPECT_FALSE(classMarked);
   EXPECT_FALSE(progIdMarked);
@@ -190,14 +190,14 @@ TEST_F(ModuleTest, UnregisterServerRemovesEverythingAndRegisterRestoresIt) {
 
   ASSERT_EQ(S_OK, module().unregisterServer());
   EXPECT_FALSE(KeyExists(kClassKey));
-  EXPECT_FALSE(KeyExists(kProgIdKey));
+  EXPECT_FALSE(KeyExists(kProgId));
   EXPECT_FALSE(KeyExists(kTypeLibKey));
   EXPECT_FALSE(KeyExists(kDispatchKey));
   com_ptr<ITypeLib> lib;
   EXPECT_EQ(TYPE_E_LIBNOTREGISTERED, ::LoadRegTypeLib(qvx::LIBID_QVXINTLLib, 1, 0, kLibraryLocale, lib.put()));
   EXPECT_FALSE(lib);
   CLSID clsid = qvx::CLSID_QVXIntl;
-  EXPECT_EQ(CO_E_CLASSSTRING, ::CLSIDFromProgID(kProgIdKey, &clsid));
+  EXPECT_EQ(CO_E_CLASSSTRING, ::CLSIDFromProgID(kProgId, &clsid));
 
   ASSERT_EQ(S_OK, module().registerServer());
   ExpectRegistered(module());
