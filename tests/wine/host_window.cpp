@@ -111,6 +111,37 @@ void ClickWindow(HWND window) {
   ::SendInput(3, inputs, sizeof(INPUT));
 }
 
+bool SaveWindowImage(HWND window, const char* path) {
+  RECT r;
+  ::GetWindowRect(window, &r);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  ::SelectObject(memory, old);
+  BITMAPINFOHEADER info = {sizeof info, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
+  std::vector<char> pixels(stride * static_cast<DWORD>(h));
+  const bool got = ::GetDIBits(memory, bitmap, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+                               DIB_RGB_COLORS) == h;
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  if (!got) return false;
+  BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof file + sizeof info + pixels.size()), 0, 0,
+                           sizeof file + sizeof info};
+  HANDLE out = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = ::WriteFile(out, &file, sizeof file, &written, nullptr) &&
+            ::WriteFile(out, &info, sizeof info, &written, nullptr) &&
+            ::WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
+  ::CloseHandle(out);
+  return ok;
+}
+
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD ms) {
   const DWORD start = ::GetTickCount();
   do {

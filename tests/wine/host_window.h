@@ -44,6 +44,9 @@ void PressKey(WORD vk);
 // A left click at the centre of a window, wherever it is on the screen.
 void ClickWindow(HWND window);
 
+// Saves what the screen shows of a window as a 24-bit BMP file.
+bool SaveWindowImage(HWND window, const char* path);
+
 // Polls from another thread for a top-level window of the class and title
 // for up to ms milliseconds; nullptr when none appears.
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD ms);
