@@ -10,8 +10,8 @@ function fail(label, detail) {
 }
 
 function check(label, actual, expected) {
-  if (typeof actual !== "string")
-    fail(label, "got a value of type " + typeof actual + ", expected the text [" + expected + "]");
+  if (typeof actual !== typeof expected)
+    fail(label, "got a value of type " + typeof actual + ", expected [" + expected + "]");
   else if (actual !== expected)
     fail(label, "got [" + actual + "], expected [" + expected + "]");
 }
@@ -78,6 +78,13 @@ function runChecks(control) {
   var value = 1234567.891, decimals = 2;
   flags = 1;
   check("number variables", control.ConvertFltToIntlStr(value, decimals, flags), "1,234,567.89");
+
+  check("regional text to plain", control.ConvertIntlStrToStr("-1,234,567.5"), "-1234567.5");
+  check("regional text to number", control.ConvertIntlStrToFlt("-1,234.5"), -1234.5);
+  check("unreadable text to number", control.ConvertIntlStrToFlt("abc"), 0);
+  check("valid number", control.ValidateIntlStr("1,234.5"), true);
+  check("letter in a number", control.ValidateIntlStr("12a"), false);
+  checkError("SetIntlKeyDec(false) without a hook", 0, function () { control.SetIntlKeyDec(false); });
 
   checkError("SetAutoUpdateOption(false)", 0, function () { control.SetAutoUpdateOption(false); });
   checkError("SetAutoUpdateOption(true)", 0, function () { control.SetAutoUpdateOption(true); });

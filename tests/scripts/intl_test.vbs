@@ -20,6 +20,14 @@ Sub Check(label, actual, expected)
   End If
 End Sub
 
+Sub CheckValue(label, actual, expected)
+  If VarType(actual) <> VarType(expected) Then
+    Fail label, "got a value of type " & TypeName(actual) & ", expected a " & TypeName(expected)
+  ElseIf actual <> expected Then
+    Fail label, "got [" & actual & "], expected [" & expected & "]"
+  End If
+End Sub
+
 Sub CheckError(label, expected)
   If Err.Number <> expected Then
     Fail label, "error " & Err.Number & " (" & Err.Description & "), expected error " & expected
@@ -75,6 +83,17 @@ Sub RunChecks()
   result = control.ConvertStrToIntlStr("1234", 1)
   Check "result kept in a variable", result, "1,234"
 
+  ' Regional text back to plain text, numbers and verdicts
+  Check "regional text to plain", control.ConvertIntlStrToStr("-1,234,567.5"), "-1234567.5"
+  text = "1,2.3"
+  Check "only the first decimal separator", control.ConvertIntlStrToStr(text), "12.3"
+  CheckValue "regional text to number", control.ConvertIntlStrToFlt("-1,234.5"), -1234.5
+  CheckValue "unreadable text to number", control.ConvertIntlStrToFlt("abc"), CDbl(0)
+  CheckValue "valid number", control.ValidateIntlStr("1,234.5"), True
+  CheckValue "negative zero", control.ValidateIntlStr("-0"), False
+  CheckValue "upper-case exponent", control.ValidateIntlStr("1E5"), False
+  CheckValue "exponent", control.ValidateIntlStr("1e+5"), True
+
   ' The update switch takes booleans and script numbers
   On Error Resume Next
   control.SetAutoUpdateOption False
@@ -84,6 +103,9 @@ Sub RunChecks()
   flags = True
   control.SetAutoUpdateOption flags
   CheckError "SetAutoUpdateOption with a variable", 0
+
+  control.SetIntlKeyDec False
+  CheckError "SetIntlKeyDec False without a hook", 0
 
   ' Errors reach the script as its own error numbers
   control.NoSuchMethod 1
