@@ -1,5 +1,6 @@
 // The methods of _DQVXIntl: names, DISPIDs and signatures as the type library
 // publishes them, each forwarding to the code that does the work.
+#include "control/ctrl_version.h"
 #include "control/intl_ctrl.h"
 #include "control/process_state.h"
 #include "intl/number_format.h"
@@ -22,6 +23,12 @@ void ConvertFltToIntlStr(void*, DispatchCall& call) {
       intl::ConvertFltToIntlStr(call.Double(0), call.Long(1), call.Long(2), intl::ReadNumberSettings()));
 }
 
+void VerifyCtrlVersion(void*, DispatchCall& call) {
+  bool atLeast = false;
+  call.ReturnText(qvx::VerifyCtrlVersion(call.Text(0), atLeast));
+  call.SetOutBool(1, atLeast);
+}
+
 // Stores the Automation boolean as it came: true is -1.
 void SetAutoUpdateOption(void*, DispatchCall& call) { Process().autoUpdateSwitch = call.BoolValue(0); }
 
@@ -31,6 +38,8 @@ const fw::DispatchEntry kMethods[] = {
     {L"ConvertFltToIntlStr", 4,
      {{L"fVal", ParamType::Double}, {L"nDecs", ParamType::Long}, {L"nFlags", ParamType::Long}}, ResultType::Text,
      ConvertFltToIntlStr},
+    {L"VerifyCtrlVersion", 10, {{L"strVerMin", ParamType::Text}, {L"pbCmpVer", ParamType::OutBool}},
+     ResultType::Text, VerifyCtrlVersion},
     {L"SetAutoUpdateOption", 14, {{L"bActivate", ParamType::Bool}}, ResultType::None, SetAutoUpdateOption},
 };
 

@@ -303,6 +303,7 @@ TEST_F(ControlTest, ServedMethodsHaveTheirFixedDispids) {
       {L"ConvertStrToIntlStr", 3},
       {L"convertfltTOintlstr", 4},
       {L"SETAUTOUPDATEOPTION", 14},
+      {L"VerifyCtrlVersion", 10},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(std::wstring(c.name)));
