@@ -40,6 +40,8 @@ TEST(Sha256, KnownDigests) {
 TEST(DeriveMachineIdentifier, StableOneWayAndHex) {
   EXPECT_EQ("8DADAB0EF8652C75220CDD7461D13D19", DeriveMachineIdentifier("{a1b2}"));
   EXPECT_EQ("49AA2386B1AC4DE4A23E32643A3DBEBB", DeriveMachineIdentifier(""));
+  // The example of docs/update-protocol.md's reference code.
+  EXPECT_EQ("8FAF15C8DDA2A7CC8FD34ACD87B95B48", DeriveMachineIdentifier("guid:2eef4ccb-ed95-40d9-8388-64e9eac578b0"));
   EXPECT_EQ(DeriveMachineIdentifier("PC-1"), DeriveMachineIdentifier("PC-1"));
   EXPECT_NE(DeriveMachineIdentifier("PC-1"), DeriveMachineIdentifier("PC-2"));
   const std::string id = DeriveMachineIdentifier("OFICINA");
