@@ -4,6 +4,7 @@
 
 #include "control/intl_ids.h"
 #include "control/process_state.h"
+#include "intl/key_dec_hook.h"
 #include "resources/resource.h"
 
 namespace qvx {
@@ -28,7 +29,11 @@ const fw::ControlClassInfo& IntlClassInfo() {
 
 CQVXIntlCtrl::CQVXIntlCtrl() : COleControl(IntlClassInfo()) { ++Process().liveControls; }
 
-CQVXIntlCtrl::~CQVXIntlCtrl() { --Process().liveControls; }
+// The last control of the process takes the process-wide hooks with it, so
+// that a control created later can install them again.
+CQVXIntlCtrl::~CQVXIntlCtrl() {
+  if (--Process().liveControls == 0) intl::RemoveIntlKeyDecHook();
+}
 
 HRESULT CQVXIntlCtrl::CreateInstance(REFIID riid, void** ppv) {
   if (ppv == nullptr) return E_POINTER;

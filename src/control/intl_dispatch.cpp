@@ -3,7 +3,9 @@
 #include "control/ctrl_version.h"
 #include "control/intl_ctrl.h"
 #include "control/process_state.h"
+#include "intl/key_dec_hook.h"
 #include "intl/number_format.h"
+#include "intl/number_parse.h"
 #include "intl/regional_settings.h"
 
 namespace qvx {
@@ -23,6 +25,20 @@ void ConvertFltToIntlStr(void*, DispatchCall& call) {
       intl::ConvertFltToIntlStr(call.Double(0), call.Long(1), call.Long(2), intl::ReadNumberSettings()));
 }
 
+void ConvertIntlStrToStr(void*, DispatchCall& call) {
+  call.ReturnText(intl::ConvertIntlStrToStr(call.Text(0), intl::ReadNumberSettings()));
+}
+
+void ConvertIntlStrToFlt(void*, DispatchCall& call) {
+  call.ReturnDouble(intl::ConvertIntlStrToFlt(call.Text(0), intl::ReadNumberSettings()));
+}
+
+void ValidateIntlStr(void*, DispatchCall& call) {
+  call.ReturnBool(intl::ValidateIntlStr(call.Text(0), intl::ReadNumberSettings()));
+}
+
+void SetIntlKeyDec(void*, DispatchCall& call) { intl::SetIntlKeyDec(call.Bool(0)); }
+
 void VerifyCtrlVersion(void*, DispatchCall& call) {
   bool atLeast = false;
   call.ReturnText(qvx::VerifyCtrlVersion(call.Text(0), atLeast));
@@ -38,6 +54,10 @@ const fw::DispatchEntry kMethods[] = {
     {L"ConvertFltToIntlStr", 4,
      {{L"fVal", ParamType::Double}, {L"nDecs", ParamType::Long}, {L"nFlags", ParamType::Long}}, ResultType::Text,
      ConvertFltToIntlStr},
+    {L"ConvertIntlStrToStr", 5, {{L"lpctstrVal", ParamType::Text}}, ResultType::Text, ConvertIntlStrToStr},
+    {L"ConvertIntlStrToFlt", 6, {{L"lpctstrVal", ParamType::Text}}, ResultType::Double, ConvertIntlStrToFlt},
+    {L"ValidateIntlStr", 7, {{L"lpctstrVal", ParamType::Text}}, ResultType::Bool, ValidateIntlStr},
+    {L"SetIntlKeyDec", 8, {{L"bActivate", ParamType::Bool}}, ResultType::None, SetIntlKeyDec},
     {L"VerifyCtrlVersion", 10, {{L"strVerMin", ParamType::Text}, {L"pbCmpVer", ParamType::OutBool}},
      ResultType::Text, VerifyCtrlVersion},
     {L"SetAutoUpdateOption", 14, {{L"bActivate", ParamType::Bool}}, ResultType::None, SetAutoUpdateOption},

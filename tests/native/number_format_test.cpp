@@ -13,29 +13,12 @@
 #include <gtest/gtest.h>
 
 #include "test_locale.h"
+#include "test_settings.h"
 
 namespace qvx::intl {
 namespace {
 
 using namespace std::string_literals;
-
-// A Spanish user: 1.234,5 with a leading zero and two decimals.
-NumberSettings Spanish() {
-  NumberSettings s;
-  s.decimalSep = ",";
-  s.thousandSep = ".";
-  s.negativeSign = "-";
-  s.grouping = 3;
-  s.numDigits = 2;
-  s.leadingZero = 1;
-  return s;
-}
-
-NumberSettings SpanishWith(void (*change)(NumberSettings&)) {
-  NumberSettings s = Spanish();
-  change(s);
-  return s;
-}
 
 struct StrCase {
   const char* name;

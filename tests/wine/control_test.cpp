@@ -302,6 +302,10 @@ TEST_F(ControlTest, ServedMethodsHaveTheirFixedDispids) {
   } cases[] = {
       {L"ConvertStrToIntlStr", 3},
       {L"convertfltTOintlstr", 4},
+      {L"ConvertIntlStrToStr", 5},
+      {L"ConvertIntlStrToFlt", 6},
+      {L"ValidateIntlStr", 7},
+      {L"SetIntlKeyDec", 8},
       {L"SETAUTOUPDATEOPTION", 14},
       {L"VerifyCtrlVersion", 10},
   };
