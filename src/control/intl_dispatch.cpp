@@ -1,5 +1,6 @@
 // The methods of _DQVXIntl: names, DISPIDs and signatures as the type library
 // publishes them, each forwarding to the code that does the work.
+#include "control/ctrl_version.h"
 #include "control/intl_ctrl.h"
 #include "control/process_state.h"
 #include "intl/key_dec_hook.h"
@@ -38,6 +39,12 @@ void ValidateIntlStr(void*, DispatchCall& call) {
 
 void SetIntlKeyDec(void*, DispatchCall& call) { intl::SetIntlKeyDec(call.Bool(0)); }
 
+void VerifyCtrlVersion(void*, DispatchCall& call) {
+  bool atLeast = false;
+  call.ReturnText(qvx::VerifyCtrlVersion(call.Text(0), atLeast));
+  call.SetOutBool(1, atLeast);
+}
+
 // Stores the Automation boolean as it came: true is -1.
 void SetAutoUpdateOption(void*, DispatchCall& call) { Process().autoUpdateSwitch = call.BoolValue(0); }
 
@@ -51,6 +58,8 @@ const fw::DispatchEntry kMethods[] = {
     {L"ConvertIntlStrToFlt", 6, {{L"lpctstrVal", ParamType::Text}}, ResultType::Double, ConvertIntlStrToFlt},
     {L"ValidateIntlStr", 7, {{L"lpctstrVal", ParamType::Text}}, ResultType::Bool, ValidateIntlStr},
     {L"SetIntlKeyDec", 8, {{L"bActivate", ParamType::Bool}}, ResultType::None, SetIntlKeyDec},
+    {L"VerifyCtrlVersion", 10, {{L"strVerMin", ParamType::Text}, {L"pbCmpVer", ParamType::OutBool}},
+     ResultType::Text, VerifyCtrlVersion},
     {L"SetAutoUpdateOption", 14, {{L"bActivate", ParamType::Bool}}, ResultType::None, SetAutoUpdateOption},
 };
 

@@ -307,6 +307,7 @@ TEST_F(ControlTest, ServedMethodsHaveTheirFixedDispids) {
       {L"ValidateIntlStr", 7},
       {L"SetIntlKeyDec", 8},
       {L"SETAUTOUPDATEOPTION", 14},
+      {L"VerifyCtrlVersion", 10},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(std::wstring(c.name)));

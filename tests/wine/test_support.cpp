@@ -10,9 +10,7 @@ const NumberFormatSettings kSpanish = {",", ".", "-", "3;0", "2", "1"};
 
 const std::vector<std::wstring>& NotYetServedMethods() {
   static const std::vector<std::wstring> names = {
-      L"VerifyCtrlVersion",   L"GetLastAppVersionFromVandrel",
-      L"SendActRequest",      L"AutoUpdate",          L"AutoUpdateExt",
-      L"AutoUpdateExt2",
+      L"GetLastAppVersionFromVandrel", L"SendActRequest", L"AutoUpdate", L"AutoUpdateExt", L"AutoUpdateExt2",
   };
   return names;
 }
