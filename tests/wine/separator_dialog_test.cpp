@@ -95,11 +95,12 @@ BOOL CALLBACK FindErrorParts(HWND child, LPARAM param) {
 }
 
 // Runs SetIntlKeyDec(TRUE) on this thread while another thread answers the
-// warning and, after an Escape, reads and dismisses the error message.
-Observed SwitchOnAndAnswer(IDispatch* control, Answer answer) {
+// warning and, after an Escape, reads and dismisses the error message. The
+// warning is waited for up to wait milliseconds.
+Observed SwitchOnAndAnswer(IDispatch* control, Answer answer, DWORD wait = 3000) {
   Observed seen;
   std::thread user([&] {
-    HWND dialog = qvxtest::WaitForWindow(L"#32770", kTitle, 3000);
+    HWND dialog = qvxtest::WaitForWindow(L"#32770", kTitle, wait);
     if (dialog == nullptr) return;
     seen.dialogShown = true;
     ::Sleep(100);
@@ -197,7 +198,7 @@ TEST_F(SeparatorDialogTest, EscapeShowsTheErrorAndAsksTheHostToClose) {
 }
 
 TEST_F(SeparatorDialogTest, DifferentSeparatorsShowNothing) {
-  const Observed seen = SwitchOnAndAnswer(control_.get(), Answer::Accept);
+  const Observed seen = SwitchOnAndAnswer(control_.get(), Answer::Accept, 1000);
   EXPECT_FALSE(seen.dialogShown);
   EXPECT_EQ(L",", KeypadTypes());
 }

@@ -70,6 +70,10 @@ wine_start() {
   fi
   wineserver -p </dev/null >/dev/null 2>&1
   wine cmd /c exit </dev/null >/dev/null 2>&1
+  # With no window manager, Wine waits two seconds for each managed top-level
+  # window to be withdrawn when it goes; unmanaged windows go at once.
+  grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null ||
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
 }
 
 wine_stop() {
