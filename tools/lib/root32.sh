@@ -13,7 +13,9 @@ root32="$top/build/root32"
 QVX_ROOT32_SUITE=bookworm
 # What the tests need inside: Wine, its 32-bit half, fonts, the X extensions
 # the host's Wine also has, and locales to make the user's regional settings.
-QVX_ROOT32_PACKAGES=(wine wine32 libwine fonts-wine fonts-liberation locales
+# Without its preloader Wine reserves its address space in thousands of small
+# steps, which costs about a minute per program under an emulator.
+QVX_ROOT32_PACKAGES=(wine wine32 wine32-preloader libwine fonts-wine fonts-liberation locales
                      libxcursor1 libxi6 libxrandr2 libxrender1 libxfixes3 libxinerama1 libxcomposite1
                      libxxf86vm1)
 # A root takes about 1.7 GB; building one needs a little more for apt's downloads.
