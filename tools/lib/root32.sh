@@ -74,6 +74,9 @@ root32_remove() {
 # the project tree.
 root32_enter() {
   local dir=$1 cwd=$PWD; shift
+  # A program that dies under the emulator would leave a core file as large
+  # as its address space in the current folder.
+  ulimit -c 0
   if ! chroot "$dir" /bin/true 2>/dev/null; then
     # This kernel runs no 32-bit x86 code itself (some virtual machines turn
     # IA-32 emulation off): hand i386 programs to qemu's user-mode emulator,
