@@ -18,7 +18,8 @@ QVX_ROOT32_SUITE=bookworm
 QVX_ROOT32_PACKAGES=(wine wine32 wine32-preloader libwine fonts-wine fonts-liberation locales
                      libxcursor1 libxi6 libxrandr2 libxrender1 libxfixes3 libxinerama1 libxcomposite1
                      libxxf86vm1)
-# A root takes about 1.7 GB; building one needs a little more for apt's downloads.
+# A root takes about 1 GB and its Wine prefix 0.6 GB; building them needs a
+# little more for apt's downloads.
 : "${QVX_ROOT32_NEED_MB:=2048}"
 # binfmt_misc entry for 32-bit x86 ELF programs (executables and shared objects).
 QVX_ROOT32_BINFMT=':qvx-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'\
@@ -114,26 +115,50 @@ root32_run_in() {
 root32_run() { root32_run_in "$root32" "$@"; }
 
 # Wine's settings for the private 32-bit prefix, for commands in the root.
+# Under the emulator some of Wine's own programs die (its desktop process, in
+# a thread where qemu reports a fault without a trap number): without a
+# debugger they just end, where starting winedbg could leave the caller
+# waiting for good.
 root32_wine_env() {
   export WINEPREFIX="$top/build/wineprefix32" WINEARCH=win32
   export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="${WINEDLLOVERRIDES-mscoree,mshtml=}"
+  case $WINEDLLOVERRIDES in *winedbg.exe=d*) ;; *) WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winedbg.exe=d" ;; esac
 }
 
-# As wine_start and wine_stop in common.sh, for the 32-bit prefix: creates it
-# once, and keeps wineserver and Wine's background processes warm meanwhile.
-# A wineserver left by an interrupted run is ended first.
+# Makes the 32-bit prefix, used only once marked complete. It takes about 20 s
+# under the emulator, where now and then (about one time in ten) Wine's
+# processes stop for good, all waiting on wineserver: hence the time limit
+# and the further tries.
+wine32_make_prefix() {
+  local try ROOT32_CMD
+  root32_command "$root32"
+  for try in 1 2 3; do
+    rm -rf "$WINEPREFIX" && mkdir -p "$WINEPREFIX" || return 1
+    if timeout 120 "${ROOT32_CMD[@]}" wineboot --init </dev/null >/dev/null 2>&1 &&
+       timeout 60 "${ROOT32_CMD[@]}" wineserver -w; then
+      touch "$WINEPREFIX/.qvx-complete"
+      return 0
+    fi
+    "${ROOT32_CMD[@]}" wineserver -k </dev/null >/dev/null 2>&1
+    log "making the 32-bit Wine prefix failed (try $try)"
+  done
+  return 1
+}
+
+# As wine_start and wine_stop in common.sh, for the 32-bit prefix: makes it
+# when needed, and keeps wineserver and Wine's background processes warm
+# meanwhile. A wineserver left by an interrupted run is ended first.
 wine32_start() {
   (
     root32_wine_env
     root32_run wineserver -k </dev/null >/dev/null 2>&1
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    if [ ! -f "$WINEPREFIX/.qvx-complete" ]; then
       log "creating the 32-bit Wine prefix $WINEPREFIX"
-      mkdir -p "$WINEPREFIX"
-      root32_run wineboot --init </dev/null >/dev/null 2>&1
-      root32_run wineserver -w
+      wine32_make_prefix || { echo "could not make the 32-bit Wine prefix $WINEPREFIX" >&2; exit 1; }
     fi
     root32_run wineserver -p </dev/null >/dev/null 2>&1
-    root32_run wine cmd /c exit </dev/null >/dev/null 2>&1
+    root32_command "$root32"
+    timeout 120 "${ROOT32_CMD[@]}" wine cmd /c exit </dev/null >/dev/null 2>&1
   )
 }
 
@@ -194,7 +219,7 @@ root32_ensure() {
          "under $top/build, only ${free_mb} MB are free" >&2
     return 1
   fi
-  log "making the 32-bit Debian root $root32 from $mirror (once; about 1.7 GB)"
+  log "making the 32-bit Debian root $root32 from $mirror (once; about 1 GB)"
   # Built aside and renamed when complete, so a half-made root is never used.
   # The first stage only unpacks, on the host; the second runs the root's own
   # programs, in a user namespace, where debootstrap must not try mknod
