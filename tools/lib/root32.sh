@@ -91,6 +91,10 @@ root32_enter() {
   fi
   mkdir -p "$dir$top" && mount --bind "$top" "$dir$top" || return 1
   case $cwd in "$top" | "$top"/*) ;; *) cwd=/ ;; esac
+  if [ -n "${QVX_ROOT32_NSFILE:-}" ]; then
+    readlink /proc/self/ns/user >"$QVX_ROOT32_NSFILE"
+    unset QVX_ROOT32_NSFILE
+  fi
   exec chroot "$dir" /usr/bin/env -u TMPDIR -u XAUTHORITY -u LD_LIBRARY_PATH -u LD_PRELOAD -C "$cwd" \
     HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
 }
@@ -114,6 +118,26 @@ root32_run_in() {
 
 root32_run() { root32_run_in "$root32" "$@"; }
 
+# Runs a command in the root with a time limit, after which it ends every
+# process the command started (each is in the command's user namespace),
+# wineserver included: a Wine stopped for good under the emulator would
+# otherwise outlive the run.
+root32_run_timed() {
+  local limit=$1 nsfile ns rc p ROOT32_CMD; shift
+  nsfile=$(mktemp) || return 1
+  root32_command "$root32"
+  QVX_ROOT32_NSFILE=$nsfile timeout "$limit" "${ROOT32_CMD[@]}" "$@"
+  rc=$?
+  ns=$(cat "$nsfile")
+  rm -f "$nsfile"
+  if [ "$rc" = 124 ] && [ -n "$ns" ]; then
+    for p in /proc/[0-9]*; do
+      [ "$(readlink "$p/ns/user" 2>/dev/null)" = "$ns" ] && kill -KILL "${p#/proc/}" 2>/dev/null
+    done
+  fi
+  return "$rc"
+}
+
 # Wine's settings for the private 32-bit prefix, for commands in the root.
 # Under the emulator some of Wine's own programs die (its desktop process, in
 # a thread where qemu reports a fault without a trap number): without a
@@ -130,16 +154,15 @@ root32_wine_env() {
 # processes stop for good, all waiting on wineserver: hence the time limit
 # and the further tries.
 wine32_make_prefix() {
-  local try ROOT32_CMD
-  root32_command "$root32"
+  local try
   for try in 1 2 3; do
     rm -rf "$WINEPREFIX" && mkdir -p "$WINEPREFIX" || return 1
-    if timeout 120 "${ROOT32_CMD[@]}" wineboot --init </dev/null >/dev/null 2>&1 &&
-       timeout 60 "${ROOT32_CMD[@]}" wineserver -w; then
+    if root32_run_timed 120 wineboot --init </dev/null >/dev/null 2>&1 &&
+       root32_run_timed 60 wineserver -w; then
       touch "$WINEPREFIX/.qvx-complete"
       return 0
     fi
-    "${ROOT32_CMD[@]}" wineserver -k </dev/null >/dev/null 2>&1
+    root32_run wineserver -k </dev/null >/dev/null 2>&1
     log "making the 32-bit Wine prefix failed (try $try)"
   done
   return 1
@@ -157,8 +180,7 @@ wine32_start() {
       wine32_make_prefix || { echo "could not make the 32-bit Wine prefix $WINEPREFIX" >&2; exit 1; }
     fi
     root32_run wineserver -p </dev/null >/dev/null 2>&1
-    root32_command "$root32"
-    timeout 120 "${ROOT32_CMD[@]}" wine cmd /c exit </dev/null >/dev/null 2>&1
+    root32_run_timed 120 wine cmd /c exit </dev/null >/dev/null 2>&1
   )
 }
 
