@@ -3,11 +3,12 @@
 # cannot be installed next to it reliably. Sourced; needs $top (and log from
 # common.sh to make the root).
 #
-# Every command runs in the root inside a mount namespace of its own: /proc,
-# /dev, the X socket folder and the project tree are mounted there for that
-# command (and whatever it leaves running, such as wineserver) and vanish with
-# it, however it ends. The host never sees them, so an interrupted run leaves
-# no mount behind and `rm -rf build` cannot reach the host's /dev through one.
+# Every command runs in the root inside a user and mount namespace of its
+# own: /proc, /dev, the X socket folder and the project tree (at the same
+# path, so Wine's Z: paths agree) are mounted there for that command and
+# whatever it leaves running, such as wineserver, and vanish with them,
+# however they end. The host never sees them, so an interrupted run leaves no
+# mount behind and `rm -rf build` cannot reach the host's /dev through one.
 
 root32="$top/build/root32"
 QVX_ROOT32_SUITE=bookworm
