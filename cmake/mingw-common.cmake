@@ -9,8 +9,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# Windows programs built here run under Wine (tests, bench, demo clients).
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run)
+# Windows programs built here run under Wine (tests, bench, demo clients)
+# through the runner the toolchain file names in QVX_WINE_RUNNER.
+get_filename_component(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/${QVX_WINE_RUNNER} ABSOLUTE)
 
 # Link the C and C++ runtimes (and winpthreads) statically: the module and the
 # test programs then need only system DLLs.
