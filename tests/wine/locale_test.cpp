@@ -23,17 +23,11 @@ namespace {
 
 using qvx::intl::CSetLocaleUser;
 
-std::string ReadItem(LCTYPE item) {
-  char buffer[100] = {};
-  ::GetLocaleInfoA(LOCALE_USER_DEFAULT, item, buffer, sizeof(buffer));
-  return buffer;
-}
-
 // One user setting changed as a user would, put back when the scope ends.
 // accepted() tells whether Windows took the new value.
 class ScopedLocaleItem {
  public:
-  ScopedLocaleItem(LCTYPE item, const char* value) : item_(item), saved_(ReadItem(item)) {
+  ScopedLocaleItem(LCTYPE item, const char* value) : item_(item), saved_(ReadLocale(item)) {
     accepted_ = ::SetLocaleInfoA(LOCALE_USER_DEFAULT, item, value) != FALSE;
   }
   ~ScopedLocaleItem() { ::SetLocaleInfoA(LOCALE_USER_DEFAULT, item_, saved_.c_str()); }
@@ -151,7 +145,7 @@ TEST(RegionalSettingsTest, ItemsLongerThanTheBufferReadAsEmpty) {
       std::printf("note: SetLocaleInfoA refused the %s (%s)\n", c.name, c.value);
       continue;
     }
-    ASSERT_EQ(c.value, ReadItem(c.item)) << c.name << ": Windows keeps the whole value";
+    ASSERT_EQ(c.value, ReadLocale(c.item)) << c.name << ": Windows keeps the whole value";
     EXPECT_EQ(c.expected, c.read()) << c.name;
     ++checked;
   }

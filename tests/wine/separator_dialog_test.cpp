@@ -37,12 +37,6 @@ std::wstring TextOf(HWND window) {
   return buffer;
 }
 
-std::string ReadSetting(LCTYPE item) {
-  char buffer[16] = {};
-  ::GetLocaleInfoA(LOCALE_USER_DEFAULT, item, buffer, sizeof buffer);
-  return buffer;
-}
-
 bool Checked(HWND dialog, int id) {
   return ::SendMessageW(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -170,8 +164,8 @@ TEST_F(SeparatorDialogTest, AcceptingWritesTheChosenPairAndInstallsTheHook) {
     ASSERT_TRUE(seen.dialogShown);
     EXPECT_EQ(c.proposed, seen.proposed);
     EXPECT_FALSE(seen.errorShown);
-    EXPECT_EQ(c.decimal, ReadSetting(LOCALE_SDECIMAL));
-    EXPECT_EQ(c.thousand, ReadSetting(LOCALE_STHOUSAND));
+    EXPECT_EQ(c.decimal, qvxtest::ReadLocale(LOCALE_SDECIMAL));
+    EXPECT_EQ(c.thousand, qvxtest::ReadLocale(LOCALE_STHOUSAND));
     // The keypad now types the accepted decimal separator.
     const std::string decimal = c.decimal;  // ASCII
     EXPECT_EQ(std::wstring(decimal.begin(), decimal.end()), KeypadTypes());
@@ -192,8 +186,8 @@ TEST_F(SeparatorDialogTest, EscapeShowsTheErrorAndAsksTheHostToClose) {
   EXPECT_TRUE(seen.errorIcon);
   PumpMessages(100);
   EXPECT_EQ(closesBefore + 1, host_->CloseRequests());
-  EXPECT_EQ(",", ReadSetting(LOCALE_SDECIMAL));
-  EXPECT_EQ(",", ReadSetting(LOCALE_STHOUSAND));
+  EXPECT_EQ(",", qvxtest::ReadLocale(LOCALE_SDECIMAL));
+  EXPECT_EQ(",", qvxtest::ReadLocale(LOCALE_STHOUSAND));
   EXPECT_EQ(L".", KeypadTypes()) << "no hook: the keypad's own point";
 }
 

@@ -60,15 +60,11 @@ std::wstring CallText(IDispatch* object, const wchar_t* name, std::vector<VARIAN
   return std::wstring(b ? b : L"", b ? ::SysStringLen(b) : 0);
 }
 
-namespace {
-
 std::string ReadLocale(LCTYPE item) {
   char buffer[100] = {};
   ::GetLocaleInfoA(LOCALE_USER_DEFAULT, item, buffer, sizeof(buffer));
   return buffer;
 }
-
-}  // namespace
 
 ScopedNumberSettings::ScopedNumberSettings(const NumberFormatSettings& s) {
   const std::pair<LCTYPE, const char*> items[] = {

@@ -72,6 +72,9 @@ HRESULT CallByName(IDispatch* object, const wchar_t* name, std::vector<VARIANT*>
 // fails the current test when the call fails.
 std::wstring CallText(IDispatch* object, const wchar_t* name, std::vector<VARIANT*> args);
 
+// One of the user's regional settings as GetLocaleInfoA gives it; empty on failure.
+std::string ReadLocale(LCTYPE item);
+
 // The user's number settings, set as a user would (SetLocaleInfoA) and put
 // back when the scope ends.
 struct NumberFormatSettings {
