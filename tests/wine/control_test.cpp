@@ -1,402 +1,299 @@
 // The control as hosts use it: created through COM from its registration and
-// called through IDispatch by name, under regional settings set the way a
-// user sets them. The shared update switch is checked on the linked copy of
-// the module's code, whose process state this program can see.
-#include <windows.h>
+// called through IDispatch by name under regional settings set the way a user
+// sets them; what its type information tells a client against what Invoke
+// serves; the process-wide state on the linked copy of the module's code.
 #include <ocidl.h>
-#include <oleauto.h>
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
+#include <cstdio>
 #include <functional>
-#include <string>
-#include <utility>
-#include <vector>
 
+#include "control/ctrl_version.h"
 #include "control/intl_ctrl.h"
 #include "control/intl_ids.h"
 #include "control/process_state.h"
+#include "framework/ansi.h"
 #include "framework/module_state.h"
-#include "test_support.h"
+#include "framework/registration.h"
+#include "qvx_test.h"
 
+namespace qvxtest {
 namespace {
 
-using qvx::fw::com_ptr;
-using qvxtest::CallByName;
-using qvxtest::CallText;
-using qvxtest::ComScope;
-using qvxtest::NumberFormatSettings;
-using qvxtest::ScopedNumberSettings;
-using qvxtest::Variant;
+using qvx::fw::DispatchEntry;
+using qvx::fw::ParamType;
+using qvx::fw::ResultType;
 
-// US English with a leading zero switched off and Indian-style grouping
-// (only the first group size counts).
-const NumberFormatSettings kEnglishNoLeadingZero = {".", ",", "-", "3;2;0", "2", "0"};
-// Spanish digits with a group size below one: nothing is grouped.
-const NumberFormatSettings kNoGrouping = {",", ".", "-", "0;0", "2", "1"};
-// Groups of four, an apostrophe as separator and three decimals.
-const NumberFormatSettings kFourDigitGroups = {".", "'", "-", "4;0", "3", "1"};
+// In the type library, not served yet: a method leaves this list in the
+// change that adds it to the dispatch table.
+const std::vector<std::wstring> kNotServedYet = {L"SendActRequest"};
 
-// One call: text to text (ConvertStrToIntlStr) or number to text (ConvertFltToIntlStr).
-struct Conversion {
-  const wchar_t* text;  // nullptr: a number conversion
-  double value;
-  long decimals;
-  long flags;
-  const wchar_t* expected;
-};
-
-Conversion Str(const wchar_t* text, long flags, const wchar_t* expected) { return {text, 0, 0, flags, expected}; }
-Conversion Flt(double value, long decimals, long flags, const wchar_t* expected) {
-  return {nullptr, value, decimals, flags, expected};
-}
-
-std::wstring Convert(IDispatch* control, const Conversion& c) {
-  Variant flags(c.flags);
-  if (c.text != nullptr) {
-    Variant text(c.text);
-    return CallText(control, L"ConvertStrToIntlStr", {text.get(), flags.get()});
-  }
-  Variant value(c.value), decimals(c.decimals);
-  return CallText(control, L"ConvertFltToIntlStr", {value.get(), decimals.get(), flags.get()});
-}
-
-std::string Describe(const Conversion& c) {
-  ::testing::Message m;
-  if (c.text) m << "ConvertStrToIntlStr(" << ::testing::PrintToString(std::wstring(c.text)) << ", " << c.flags << ")";
-  else m << "ConvertFltToIntlStr(" << c.value << ", " << c.decimals << ", " << c.flags << ")";
-  return m.GetString();
-}
-
-struct RegionalCase {
-  const char* label;
-  const NumberFormatSettings* settings;
-  std::vector<Conversion> conversions;
-};
-
-class ConversionTest : public ::testing::TestWithParam<RegionalCase> {
- protected:
-  ComScope com_;
-};
-
-TEST_P(ConversionTest, ConvertsUnderTheUsersRegionalSettings) {
-  const RegionalCase& rc = GetParam();
-  ScopedNumberSettings settings(*rc.settings);
-  com_ptr<IDispatch> control = qvxtest::CreateControl();
-  ASSERT_TRUE(control);
-  for (const Conversion& c : rc.conversions) {
-    SCOPED_TRACE(Describe(c));
-    EXPECT_EQ(std::wstring(c.expected), Convert(control.get(), c));
+std::string Describe(const VARIANT& v) {
+  char text[64];
+  switch (V_VT(&v)) {
+    case VT_BSTR: return "T:" + qvx::fw::AnsiFromWide(V_BSTR(&v), ::SysStringLen(V_BSTR(&v)));
+    case VT_R8: std::snprintf(text, sizeof text, "R:%.17g", V_R8(&v)); return text;
+    case VT_BOOL: return "B:" + std::to_string(V_BOOL(&v));
+    default: return "vt " + std::to_string(V_VT(&v));
   }
 }
 
-const RegionalCase kRegionalCases[] = {
-    {"Spanish",
-     &qvxtest::kSpanish,
-     {
-         Str(L"1234567.891", 1, L"1.234.567,891"),
-         Str(L"1234567.891", 0, L"1234567,891"),
-         Str(L"-1234.5", 3, L"-1.234,5"),
-         Str(L"123", 1, L"123"),
-         Str(L"1234", 1, L"1.234"),
-         Str(L"1234", 2, L"1234"),
-         Str(L"1234", 7, L"1234"),  // an unknown flag groups nothing
-         Str(L"", 1, L""),
-         Str(L"-", 1, L"-"),
-         Str(L".5", 1, L",5"),
-         Str(L"5.", 1, L"5"),
-         Str(L".", 1, L"."),
-         Str(L"007.50", 1, L"007,50"),  // leading zero shown: nothing removed
-         Str(L"1a2b3c4", 1, L"1.a2b.3c4"),  // every character counts toward a group
-         Str(L"abc", 1, L"abc"),
-         Flt(1234.5, 0, 1, L"1.234,50"),
-         Flt(1234.5, 0, 3, L"1.235"),
-         Flt(-1234.5, 0, 0, L"-1234,50"),
-         Flt(-0.001, 2, 2, L"0,00"),
-         Flt(1.005, 2, 2, L"1,01"),
-         Flt(0.125, 2, 2, L"0,13"),
-         Flt(2.5, 0, 2, L"3"),
-         Flt(-2.5, 0, 2, L"-3"),
-         Flt(1234567.891, 2, 1, L"1.234.567,89"),
-         Flt(1234.5678, 3, 1, L"1.234,568"),
-         Flt(0.5, 0, 0, L"0,50"),
-     }},
-    {"English without leading zero",
-     &kEnglishNoLeadingZero,
-     {
-         Str(L"1234567.891", 1, L"1,234,567.891"),
-         Str(L"0.25", 1, L".25"),
-         Str(L"0", 1, L""),
-         Str(L"007.50", 0, L"7.50"),
-         Str(L"-0.5", 1, L"-.5"),
-         Str(L"100.5", 1, L"100.5"),  // zeros after the first digit stay
-         Flt(0.25, 2, 2, L".25"),
-         Flt(0.0, 2, 2, L".00"),
-         Flt(1234.5, 0, 1, L"1,234.50"),
-         Flt(-0.001, 2, 2, L".00"),
-     }},
-    {"no grouping",
-     &kNoGrouping,
-     {
-         Str(L"1234567.891", 1, L"1234567,891"),
-         Flt(1234567.891, 2, 3, L"1234567,89"),
-     }},
-    {"groups of four",
-     &kFourDigitGroups,
-     {
-         Str(L"12345678.9", 1, L"1234'5678.9"),
-         Str(L"1234", 3, L"1234"),
-         Flt(12345.6, 0, 1, L"1'2345.600"),
-         Flt(12345.6, 1, 3, L"1'2345.6"),
-     }},
+const NumberSettings kEnglishNoLeadingZero = {".", ",", "-", "3;2;0", "2", "0"};
+const NumberSettings kFourDigitGroups = {".", "'", "~-", "4;0", "3", "1"};
+const NumberSettings kBlankGroups = {",", " ", "--", "3;0", "2", "1"};
+
+struct Call {
+  const NumberSettings* settings;
+  const wchar_t* method;
+  std::function<std::vector<Var>()> args;
+  const char* result;  // Describe() of the result, or the failure's HRESULT as "hr 0x..."
 };
-
-INSTANTIATE_TEST_SUITE_P(Regional, ConversionTest, ::testing::ValuesIn(kRegionalCases),
-                         [](const ::testing::TestParamInfo<RegionalCase>& info) {
-                           std::string name;
-                           for (const char* p = info.param.label; *p; ++p)
-                             if (isalnum(static_cast<unsigned char>(*p))) name += *p;
-                           return name;
-                         });
-
-class ControlTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    control_ = qvxtest::CreateControl();
-    ASSERT_TRUE(control_);
-  }
-  ComScope com_;
-  com_ptr<IDispatch> control_;
-};
-
-TEST_F(ControlTest, MultiCharacterNegativeSign) {
-  char saved[16] = {};
-  ::GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SNEGATIVESIGN, saved, sizeof(saved));
-  if (!::SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SNEGATIVESIGN, "~-")) {
-    GTEST_SKIP() << "the system does not accept a negative sign of two characters";
-  }
-  ::SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SNEGATIVESIGN, saved);
-
-  const NumberFormatSettings twoCharSign = {",", ".", "~-", "3;0", "2", "1"};
-  ScopedNumberSettings settings(twoCharSign);
-  const Conversion cases[] = {
-      Str(L"-1234.5", 3, L"~-1.234,5"),
-      Str(L"-", 1, L"~-"),
-      Str(L"--5", 1, L"~--5"),  // only the first character is a sign
-      Flt(-2.5, 0, 2, L"~-3"),
-      Flt(-0.001, 2, 2, L"0,00"),
-  };
-  for (const Conversion& c : cases) {
-    SCOPED_TRACE(Describe(c));
-    EXPECT_EQ(std::wstring(c.expected), Convert(control_.get(), c));
-  }
-}
-
-Variant I2(short n) {
-  Variant v;
-  V_VT(v.get()) = VT_I2;
-  V_I2(v.get()) = n;
-  return v;
-}
-
-Variant NullBstr() {
-  Variant v;
-  V_VT(v.get()) = VT_BSTR;
-  V_BSTR(v.get()) = nullptr;
-  return v;
-}
 
 template <typename... T>
-std::vector<Variant> Args(T&&... values) {
-  std::vector<Variant> args;
-  (args.push_back(std::forward<T>(values)), ...);
+std::vector<Var> Args(T&&... values) {
+  std::vector<Var> args;
+  (args.emplace_back(std::forward<T>(values)), ...);
   return args;
 }
 
-TEST_F(ControlTest, ArgumentsAsClientsPassThem) {
-  ScopedNumberSettings settings(qvxtest::kSpanish);
+TEST(ControlTest, CallsByNameUnderTheUsersSettings) {
+  ComScope com;
+  com_ptr<IDispatch> control = CreateControl();
+  ASSERT_TRUE(control);
+  const NumberSettings& es = kSpanish;
+  const Call calls[] = {
+      {&es, L"ConvertStrToIntlStr", [] { return Args(L"1234567.891", 1L); }, "T:1.234.567,891"},
+      {&es, L"ConvertStrToIntlStr", [] { return Args(L"ñ1234.5", short(1)); }, "T:ñ1.234,5"},
+      {&es, L"ConvertStrToIntlStr", [] { return Args(1234.5, 1L); }, "T:1.234,5"},  // a double: plain, with a point
+      {&es, L"ConvertFltToIntlStr", [] { return Args(-1234.5, 0L, 1L); }, "T:-1.234,50"},
+      {&es, L"ConvertFltToIntlStr", [] { return Args(L"0.5", short(0), short(0)); }, "T:0,50"},
+      {&es, L"ConvertFltToIntlStr", [] { return Args(1.005, 2L, 2L); }, "T:1,01"},
+      {&kEnglishNoLeadingZero, L"ConvertStrToIntlStr", [] { return Args(L"-0.25", 1L); }, "T:-.25"},
+      {&kEnglishNoLeadingZero, L"ConvertFltToIntlStr", [] { return Args(1234567.5, 0L, 1L); }, "T:1,234,567.50"},
+      {&kFourDigitGroups, L"ConvertFltToIntlStr", [] { return Args(-12345.6, 0L, 1L); }, "T:~-1'2345.600"},
+      {&es, L"ConvertIntlStrToStr", [] { return Args(L"-1.234.567,89"); }, "T:-1234567.89"},
+      {&kBlankGroups, L"ConvertIntlStrToStr", [] { return Args(L"--1 234 567,5"); }, "T:-1234567.5"},
+      {&es, L"ConvertIntlStrToFlt", [] { return Args(L"-1.234,5"); }, "R:-1234.5"},
+      {&kFourDigitGroups, L"ConvertIntlStrToFlt", [] { return Args(L"~-1'234.5x"); }, "R:-1234.5"},
+      {&es, L"ValidateIntlStr", [] { return Args(L"1.234,5"); }, "B:-1"},
+      {&es, L"ValidateIntlStr", [] { return Args(L"1,2,3"); }, "B:0"},
+      {&es, L"ValidateIntlStr", [] { return Args(L"1.234,5\u00e9"); }, "B:0"},
+      {&es, L"ConvertFltToIntlStr", [] { return Args(L"uno", 0L, 1L); }, "hr 0x80020005 arg 2"},
+      {&es, L"ConvertStrToIntlStr", [] { return Args(L"1"); }, "hr 0x8002000e arg 0"},
+  };
+  for (const Call& c : calls) {
+    ScopedNumberSettings settings(*c.settings);
+    std::vector<Var> args = c.args();
+    std::vector<VARIANT> raw;
+    for (Var& a : args) raw.push_back(a.v);
+    Var result;
+    UINT argErr = 0;
+    const HRESULT hr = CallByName(control.get(), c.method, raw, &result.v, &argErr);
+    char failure[64];
+    std::snprintf(failure, sizeof failure, "hr 0x%08lx arg %u", static_cast<unsigned long>(hr), argErr);
+    EXPECT_EQ(c.result, hr == S_OK ? Describe(result.v) : std::string(failure))
+        << ::testing::PrintToString(std::wstring(c.method)) << " " << Describe(raw[0]);
+  }
+}
+
+TEST(ControlTest, VerifyCtrlVersionAnswersFromTheRegisteredFile) {
+  ComScope com;
+  com_ptr<IDispatch> control = CreateControl();
+  ASSERT_TRUE(control);
+  // The out flag as C++ passes it (VT_BOOL by reference) and as a script does.
+  auto verify = [&](const wchar_t* minimum, bool asVariant) {
+    Var text(minimum), inner = Var::Bool(true), result;
+    VARIANT_BOOL flag = VARIANT_TRUE;
+    VARIANT out;
+    V_VT(&out) = asVariant ? VT_BYREF | VT_VARIANT : VT_BYREF | VT_BOOL;
+    if (asVariant) V_VARIANTREF(&out) = &inner.v;
+    else V_BOOLREF(&out) = &flag;
+    const HRESULT hr = CallByName(control.get(), L"VerifyCtrlVersion", {text.v, out}, &result.v);
+    const VARIANT_BOOL got = asVariant ? V_BOOL(&inner.v) : flag;
+    return (hr == S_OK ? Describe(result.v) : "failed") + (got ? " at least" : " older");
+  };
   const struct {
-    const char* label;
-    const wchar_t* method;
-    std::function<std::vector<Variant>()> args;
-    const wchar_t* expected;
-  } cases[] = {
-      {"NULL BSTR", L"ConvertStrToIntlStr", [] { return Args(NullBstr(), Variant(1L)); }, L""},
-      {"VBScript literal flags (VT_I2)", L"ConvertStrToIntlStr", [] { return Args(Variant(L"1234.5"), I2(1)); },
-       L"1.234,5"},
-      {"a double where text is expected: plain form with a point", L"ConvertStrToIntlStr",
-       [] { return Args(Variant(1234.5), Variant(1L)); }, L"1.234,5"},
-      {"plain text where a double is expected", L"ConvertFltToIntlStr",
-       [] { return Args(Variant(L"1234.5"), Variant(0L), Variant(1L)); }, L"1.234,50"},
-      {"VBScript literals for every number", L"ConvertFltToIntlStr", [] { return Args(I2(5), I2(0), I2(2)); },
-       L"5"},
+    const wchar_t* minimum;
+    const char* answer;
+  } rows[] = {
+      {L"4.2.5.0", "T:4.2.5.0 at least"}, {L"4.2.5.1", "T:4.2.5.0 older"},  {L"4.2.4.99", "T:4.2.5.0 at least"},
+      {L"4, 2, 5, 0", "T:4.2.5.0 at least"}, {L"4.3", "T:4.2.5.0 older"}, {L"", "T:4.2.5.0 at least"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.label);
-    std::vector<Variant> args = c.args();
-    std::vector<VARIANT*> pointers;
-    for (Variant& v : args) pointers.push_back(v.get());
-    EXPECT_EQ(std::wstring(c.expected), CallText(control_.get(), c.method, pointers));
-  }
-}
+  for (const auto& row : rows)
+    for (bool asVariant : {false, true}) EXPECT_EQ(row.answer, verify(row.minimum, asVariant)) << asVariant;
+  Var text(L"1.0"), result;
+  EXPECT_EQ(DISP_E_BADPARAMCOUNT, CallByName(control.get(), L"VerifyCtrlVersion", {text.v}, &result.v));
 
-TEST_F(ControlTest, WrongCallsFailWithTheirAutomationErrors) {
-  Variant word(L"uno"), decimals(0L), flags(1L);
-  Variant result;
-  UINT argErr = 99;
-  EXPECT_EQ(DISP_E_TYPEMISMATCH,
-            CallByName(control_.get(), L"ConvertFltToIntlStr", {word.get(), decimals.get(), flags.get()},
-                       result.get(), &argErr));
-  EXPECT_EQ(2u, argErr) << "fVal is the last of three in Invoke's array";
-  EXPECT_EQ(VT_EMPTY, V_VT(result.get()));
-
-  Variant text(L"1");
-  EXPECT_EQ(DISP_E_BADPARAMCOUNT, CallByName(control_.get(), L"ConvertStrToIntlStr", {text.get()}, result.get()));
-  EXPECT_EQ(VT_EMPTY, V_VT(result.get()));
-}
-
-TEST_F(ControlTest, RegionalChangeIsSeenByTheNextCall) {
-  ScopedNumberSettings spanish(qvxtest::kSpanish);
-  const Conversion grouped = Str(L"1234.5", 1, nullptr);
-  EXPECT_EQ(L"1.234,5", Convert(control_.get(), grouped));
-  {
-    ScopedNumberSettings english(kEnglishNoLeadingZero);
-    EXPECT_EQ(L"1,234.5", Convert(control_.get(), grouped));
-  }
-  EXPECT_EQ(L"1.234,5", Convert(control_.get(), grouped));
-  const Conversion decimals = Flt(1.5, 0, 0, nullptr);
-  EXPECT_EQ(L"1,50", Convert(control_.get(), decimals));
-  {
-    ScopedNumberSettings fourDigits(kFourDigitGroups);
-    EXPECT_EQ(L"1.500", Convert(control_.get(), decimals));
-  }
-}
-
-TEST_F(ControlTest, SpanishTextPassesThroughTheAnsiCodePage) {
-  ScopedNumberSettings spanish(qvxtest::kSpanish);
-  const Conversion cases[] = {
-      Str(L"ñ5", 1, L"ñ5"),
-      Str(L"ñ1234.5", 1, L"ñ1.234,5"),  // ñ is one character of the integer part
-      Str(L"-áé.€", 0, L"-áé,€"),
+  // The file the registration names is the one read.
+  std::string registered;
+  ASSERT_TRUE(qvx::RegisteredModulePath(registered));
+  const std::string server = "CLSID\\" + qvx::fw::GuidText(qvx::CLSID_QVXIntl) + "\\InprocServer32";
+  auto point = [&](const std::string& path) {
+    ::RegSetKeyValueA(HKEY_CLASSES_ROOT, server.c_str(), nullptr, REG_SZ, path.c_str(), path.size() + 1);
   };
-  for (const Conversion& c : cases) {
-    SCOPED_TRACE(Describe(c));
-    EXPECT_EQ(std::wstring(c.expected), Convert(control_.get(), c));
-  }
-}
-
-TEST_F(ControlTest, MethodsNotServedYetAreUnknownNames) {
-  for (const std::wstring& name : qvxtest::NotYetServedMethods()) {
-    SCOPED_TRACE(::testing::PrintToString(name));
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name.c_str())};
-    DISPID id = 12345;
-    EXPECT_EQ(DISP_E_UNKNOWNNAME, control_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id));
-    EXPECT_EQ(DISPID_UNKNOWN, id);
-  }
-}
-
-TEST_F(ControlTest, ServedMethodsHaveTheirFixedDispids) {
   const struct {
-    const wchar_t* name;
-    DISPID id;
-  } cases[] = {
-      {L"ConvertStrToIntlStr", 3},
-      {L"convertfltTOintlstr", 4},
-      {L"ConvertIntlStrToStr", 5},
-      {L"ConvertIntlStrToFlt", 6},
-      {L"ValidateIntlStr", 7},
-      {L"SetIntlKeyDec", 8},
-      {L"SETAUTOUPDATEOPTION", 14},
-      {L"VerifyCtrlVersion", 10},
+    std::string path;
+    const char *minimum, *version;
+    bool atLeast;
+  } files[] = {
+      {TestFile("version_commas.dll"), "4.2.6", "4, 2, 5, 0", false},
+      {TestFile("version_normal.dll"), "1.2", "1.2.3.4", true},
+      {TestFile("version_none.dll"), "", "", false},
+      {TestFile("version_missing.dll"), "", "", false},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(std::wstring(c.name)));
-    LPOLESTR names[] = {const_cast<LPOLESTR>(c.name)};
-    DISPID id = 12345;
-    EXPECT_EQ(S_OK, control_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id));
-    EXPECT_EQ(c.id, id);
+  for (const auto& f : files) {
+    point(f.path);
+    bool atLeast = !f.atLeast;
+    EXPECT_EQ(f.version, qvx::VerifyCtrlVersion(f.minimum, atLeast)) << f.path;
+    EXPECT_EQ(f.atLeast, atLeast) << f.path;
   }
-  LPOLESTR names[] = {const_cast<LPOLESTR>(L"ConvertStrToIntlStr")};
-  DISPID id = 12345;
-  EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, control_->GetIDsOfNames(qvx::DIID_DQVXIntl, names, 1, LOCALE_USER_DEFAULT, &id));
+  point(registered);
+  // Unregistered (the module's own unregistration, undone at once): nothing.
+  auto exported = [](const char* name) {
+    auto f = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleA("QuorvexIntl.ocx"), name)));
+    return f ? f() : E_NOTIMPL;
+  };
+  ASSERT_EQ(S_OK, exported("DllUnregisterServer"));
+  const std::string unregistered = verify(L"1.0", true);
+  std::string path = "untouched";
+  const bool found = qvx::RegisteredModulePath(path);
+  ASSERT_EQ(S_OK, exported("DllRegisterServer"));
+  EXPECT_EQ("T: older", unregistered);
+  EXPECT_FALSE(found);
+  EXPECT_EQ("untouched", path);
 }
 
-TEST_F(ControlTest, TypeInformationOfTheDispatchInterface) {
+// What a client learns from the type information must be what Invoke serves.
+TEST(ControlTest, TypeInformationAgreesWithTheDispatchTable) {
+  ComScope com;
+  com_ptr<IDispatch> control = CreateControl();
+  ASSERT_TRUE(control);
   UINT count = 0;
-  ASSERT_EQ(S_OK, control_->GetTypeInfoCount(&count));
+  ASSERT_EQ(S_OK, control->GetTypeInfoCount(&count));
   EXPECT_EQ(1u, count);
-
   com_ptr<ITypeInfo> info;
-  ASSERT_EQ(S_OK, control_->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()));
-  ASSERT_TRUE(info);
+  ASSERT_EQ(S_OK, control->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()));
+  ITypeInfo* none = nullptr;
+  EXPECT_EQ(DISP_E_BADINDEX, control->GetTypeInfo(1, LOCALE_USER_DEFAULT, &none));
   TYPEATTR* attr = nullptr;
   ASSERT_EQ(S_OK, info->GetTypeAttr(&attr));
   EXPECT_TRUE(IsEqualGUID(qvx::DIID_DQVXIntl, attr->guid));
-  EXPECT_EQ(TKIND_DISPATCH, attr->typekind);
+  const UINT functions = attr->cFuncs;
   info->ReleaseTypeAttr(attr);
 
-  ITypeInfo* none = reinterpret_cast<ITypeInfo*>(0x1234);
-  EXPECT_EQ(DISP_E_BADINDEX, control_->GetTypeInfo(1, LOCALE_USER_DEFAULT, &none));
-  EXPECT_EQ(nullptr, none);
-  EXPECT_EQ(E_POINTER, control_->GetTypeInfo(0, LOCALE_USER_DEFAULT, nullptr));
-  EXPECT_EQ(E_POINTER, control_->GetTypeInfoCount(nullptr));
-}
+  const qvx::fw::DispatchTable& table = qvx::CQVXIntlCtrl::DispatchMap();
+  size_t described = 0;
+  for (UINT i = 0; i < functions; ++i) {
+    FUNCDESC* f = nullptr;
+    ASSERT_EQ(S_OK, info->GetFuncDesc(i, &f));
+    BSTR names[8] = {};
+    UINT got = 0;
+    info->GetNames(f->memid, names, 8, &got);
+    const std::wstring name = names[0] ? names[0] : L"";
+    SCOPED_TRACE(::testing::PrintToString(name));
+    const DispatchEntry* entry = table.FindByName(name.c_str());
+    const bool listed = std::find(kNotServedYet.begin(), kNotServedYet.end(), name) != kNotServedYet.end();
+    LPOLESTR asked[] = {names[0]};
+    DISPID id = 0;
+    const HRESULT byName = control->GetIDsOfNames(IID_NULL, asked, 1, LOCALE_USER_DEFAULT, &id);
+    if (entry == nullptr) {
+      EXPECT_TRUE(listed) << "described but neither served nor listed as not served yet";
+      EXPECT_EQ(DISP_E_UNKNOWNNAME, byName);
+    } else {
+      ++described;
+      EXPECT_FALSE(listed) << "served, yet listed as not served";
+      EXPECT_EQ(S_OK, byName);
+      EXPECT_EQ(entry->id, f->memid);
+      EXPECT_EQ(entry->id, id);
+      ASSERT_EQ(entry->params.size(), static_cast<size_t>(f->cParams));
+      ASSERT_EQ(entry->params.size() + 1, got);
+      size_t p = 0;
+      for (const qvx::fw::DispatchParam& param : entry->params) {
+        EXPECT_EQ(std::wstring(param.name), names[p + 1]);
+        const TYPEDESC& t = f->lprgelemdescParam[p++].tdesc;
+        const bool out = param.type == ParamType::OutText || param.type == ParamType::OutBool;
+        const VARTYPE vt = out ? (t.vt == VT_PTR ? t.lptdesc->vt : VARTYPE(VT_EMPTY)) : t.vt;
+        const VARTYPE expected[] = {VT_BSTR, VT_I4, VT_R8, VT_BOOL, VT_BSTR, VT_BOOL};
+        // The flags parameters are the enumeration, which travels as a long.
+        EXPECT_TRUE(vt == expected[static_cast<int>(param.type)] || (vt == VT_USERDEFINED && param.type == ParamType::Long))
+            << "parameter " << p << " is vt " << vt;
+      }
+      const VARTYPE results[] = {VT_VOID, VT_BSTR, VT_R8, VT_BOOL};
+      EXPECT_EQ(results[static_cast<int>(entry->result)], f->elemdescFunc.tdesc.vt);
+    }
+    for (BSTR b : names) ::SysFreeString(b);
+    info->ReleaseFuncDesc(f);
+  }
+  EXPECT_EQ(table.count, described) << "a served method is missing from the type library";
+  EXPECT_EQ(table.count + kNotServedYet.size(), functions);
+  // Reached by name only: served, but not described.
+  for (const wchar_t* name : {L"AutoUpdate", L"AutoUpdateExt", L"AutoUpdateExt2"}) {
+    LPOLESTR asked[] = {const_cast<LPOLESTR>(name)};
+    MEMBERID id = 0;
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, info->GetIDsOfNames(asked, 1, &id));
+  }
 
-TEST_F(ControlTest, ClassInformation) {
+  // Containers find the control's class and its event interface.
   com_ptr<IProvideClassInfo2> classInfo;
-  ASSERT_EQ(S_OK, control_->QueryInterface(IID_IProvideClassInfo2, classInfo.put_void()));
+  ASSERT_EQ(S_OK, control->QueryInterface(IID_IProvideClassInfo2, classInfo.put_void()));
   GUID source = {};
   ASSERT_EQ(S_OK, classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source));
   EXPECT_TRUE(IsEqualGUID(qvx::DIID_DQVXIntlEvents, source));
-
-  GUID untouched = qvx::LIBID_QVXINTLLib;
-  EXPECT_EQ(E_INVALIDARG, classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID + 1, &untouched));
-  EXPECT_TRUE(IsEqualGUID(qvx::LIBID_QVXINTLLib, untouched));
-  EXPECT_EQ(E_POINTER, classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, nullptr));
-
+  EXPECT_EQ(E_INVALIDARG, classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID + 1, &source));
   com_ptr<ITypeInfo> coclass;
   ASSERT_EQ(S_OK, classInfo->GetClassInfo(coclass.put()));
-  TYPEATTR* attr = nullptr;
   ASSERT_EQ(S_OK, coclass->GetTypeAttr(&attr));
   EXPECT_TRUE(IsEqualGUID(qvx::CLSID_QVXIntl, attr->guid));
-  EXPECT_EQ(TKIND_COCLASS, attr->typekind);
+  EXPECT_EQ(2, attr->cImplTypes);
   coclass->ReleaseTypeAttr(attr);
+  com_ptr<ITypeLib> lib;
+  UINT index = 0;
+  ASSERT_EQ(S_OK, coclass->GetContainingTypeLib(lib.put(), &index));
+  // Hosts' constants: DEC_MINIMO 0 ... DEC_FIJO_MILES 3.
+  const wchar_t* flags[] = {L"DEC_MINIMO", L"DEC_MINIMO_MILES", L"DEC_FIJO", L"DEC_FIJO_MILES"};
+  for (long value = 0; value < 4; ++value) {
+    ITypeInfo* found = nullptr;
+    MEMBERID id = 0;
+    USHORT n = 1;
+    ASSERT_EQ(S_OK, lib->FindName(const_cast<LPOLESTR>(flags[value]), 0, &found, &id, &n));
+    ASSERT_EQ(1, n) << ::testing::PrintToString(std::wstring(flags[value]));
+    VARDESC* var = nullptr;
+    UINT v = 0;
+    for (; found->GetVarDesc(v, &var) == S_OK && var->memid != id; ++v) found->ReleaseVarDesc(var);
+    ASSERT_NE(nullptr, var);
+    EXPECT_EQ(value, V_I4(var->lpvarValue));
+    found->ReleaseVarDesc(var);
+    found->Release();
+  }
 }
 
 // The update switch and the live-control count belong to the process; they
-// are read here from this program's linked copy of the module's code.
-TEST(ProcessStateTest, ControlsShareTheUpdateSwitchAndAreCounted) {
+// are read from this program's linked copy of the module's code.
+TEST(ControlTest, ControlsShareTheUpdateSwitchAndAreCounted) {
   ComScope com;
   qvx::fw::AttachModule(::GetModuleHandleW(nullptr));
-  const int liveBefore = qvx::Process().liveControls;
-
+  const int before = qvx::Process().liveControls;
   com_ptr<IDispatch> first, second;
   ASSERT_EQ(S_OK, qvx::CQVXIntlCtrl::CreateInstance(IID_IDispatch, first.put_void()));
-  EXPECT_EQ(liveBefore + 1, qvx::Process().liveControls);
   ASSERT_EQ(S_OK, qvx::CQVXIntlCtrl::CreateInstance(IID_IDispatch, second.put_void()));
-  EXPECT_EQ(liveBefore + 2, qvx::Process().liveControls);
-
-  Variant off = Variant::Bool(false);
-  Variant result;
-  ASSERT_EQ(S_OK, CallByName(first.get(), L"SetAutoUpdateOption", {off.get()}, result.get()));
-  EXPECT_EQ(0, qvx::Process().autoUpdateSwitch);
-  EXPECT_EQ(VT_EMPTY, V_VT(result.get()));
-
-  Variant on = Variant::Bool(true);
-  ASSERT_EQ(S_OK, CallByName(second.get(), L"SetAutoUpdateOption", {on.get()}, nullptr));
-  EXPECT_EQ(-1, qvx::Process().autoUpdateSwitch) << "an Automation true is stored as it came";
-
-  // A script's literal 0 switches it off again, whichever control it goes to.
-  Variant zero = I2(0);
-  ASSERT_EQ(S_OK, CallByName(second.get(), L"SetAutoUpdateOption", {zero.get()}, nullptr));
-  EXPECT_EQ(0, qvx::Process().autoUpdateSwitch);
-  ASSERT_EQ(S_OK, CallByName(first.get(), L"SetAutoUpdateOption", {on.get()}, nullptr));
-  EXPECT_EQ(-1, qvx::Process().autoUpdateSwitch);
-
+  EXPECT_EQ(before + 2, qvx::Process().liveControls);
+  const struct {
+    IDispatch* control;
+    Var value;
+    int stored;  // an Automation true is stored as it came
+  } rows[] = {{first.get(), Var::Bool(false), 0}, {second.get(), Var::Bool(true), -1}, {second.get(), Var(short(0)), 0}};
+  for (const auto& row : rows) {
+    Var result;
+    ASSERT_EQ(S_OK, CallByName(row.control, L"SetAutoUpdateOption", {row.value.v}, &result.v));
+    EXPECT_EQ(row.stored, qvx::Process().autoUpdateSwitch);
+    EXPECT_EQ(VT_EMPTY, V_VT(&result.v));
+  }
   first.reset();
-  EXPECT_EQ(liveBefore + 1, qvx::Process().liveControls);
+  EXPECT_EQ(before + 1, qvx::Process().liveControls);
   second.reset();
-  EXPECT_EQ(liveBefore, qvx::Process().liveControls);
+  EXPECT_EQ(before, qvx::Process().liveControls);
 }
 
 }  // namespace
+}  // namespace qvxtest

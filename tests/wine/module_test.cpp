@@ -1,167 +1,179 @@
-// Module start-up, the folder table and the framework's module state, on the
-// module's own code linked into this program.
-#include <windows.h>
+// The module as a COM server seen from outside: the .ocx loaded with
+// LoadLibraryW and its exports called as regsvr32 and CoGetClassObject call
+// them; what registration leaves for hosts; the factory, the unload answer
+// and the resources that identify the module.
+#include <ole2.h>
+#include <olectl.h>
 
-#include <gtest/gtest.h>
+#include "control/intl_ids.h"
+#include "qvx_test.h"
 
-#include <string>
-
-#include "common/folder_lookup.h"
-#include "common/maker_registry.h"
-#include "framework/module_state.h"
-#include "module/app.h"
-
+namespace qvxtest {
 namespace {
 
-using qvx::fw::Module;
+using Fn = HRESULT(STDAPICALLTYPE*)();
+using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 
-// Sets (or, with nullptr, removes) one value of the maker's folder table in
-// the 32-bit view, and puts the table back as it was afterwards.
-class ScopedFolderValue {
- public:
-  ScopedFolderValue(const char* name, const std::string* value, DWORD type = REG_SZ) : name_(name) {
-    HKEY key = nullptr;
-    existed_ = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, qvx::kFolderTableKey, 0, KEY_READ | qvx::MakerRegistryView(),
-                               &key) == ERROR_SUCCESS;
-    if (existed_) {
-      char buffer[2048];
-      DWORD size = sizeof(buffer);
-      hadValue_ = ::RegQueryValueExA(key, name, nullptr, &oldType_, reinterpret_cast<BYTE*>(buffer), &size) ==
-                  ERROR_SUCCESS;
-      if (hadValue_) old_.assign(buffer, size);
-      ::RegCloseKey(key);
-    }
-    Write(value ? value->data() : nullptr, value ? static_cast<DWORD>(value->size() + 1) : 0, type);
+// Loaded once: its object and lock counts live in it.
+struct Module {
+  HMODULE handle = ::LoadLibraryW(ModulePath().c_str());
+  template <typename F>
+  F Get(const char* name) const { return reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(handle, name))); }
+  Fn registerServer = Get<Fn>("DllRegisterServer"), unregisterServer = Get<Fn>("DllUnregisterServer");
+  Fn canUnloadNow = Get<Fn>("DllCanUnloadNow");
+  GetClassObjectFn getClassObject = Get<GetClassObjectFn>("DllGetClassObject");
+  std::wstring Path() const {
+    wchar_t path[MAX_PATH] = {};
+    return std::wstring(path, ::GetModuleFileNameW(handle, path, MAX_PATH));
   }
-  ~ScopedFolderValue() {
-    if (!existed_) {
-      ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, qvx::kFolderTableKey, qvx::MakerRegistryView(), 0);
-      return;
-    }
-    Write(hadValue_ ? old_.data() : nullptr, static_cast<DWORD>(old_.size()), oldType_);
-  }
-  ScopedFolderValue(const ScopedFolderValue&) = delete;
-  ScopedFolderValue& operator=(const ScopedFolderValue&) = delete;
-
- private:
-  void Write(const char* data, DWORD size, DWORD type) {
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, qvx::kFolderTableKey, 0, nullptr, 0,
-                                               KEY_WRITE | qvx::MakerRegistryView(), nullptr, &key, nullptr));
-    if (data)
-      ::RegSetValueExA(key, name_, 0, type, reinterpret_cast<const BYTE*>(data), size);
-    else
-      ::RegDeleteValueA(key, name_);
-    ::RegCloseKey(key);
-  }
-
-  const char* name_;
-  bool existed_ = false;
-  bool hadValue_ = false;
-  DWORD oldType_ = REG_SZ;
-  std::string old_;
 };
 
-TEST(FolderTable, ReadsTheMakersFolders) {
-  struct Case {
-    const char* label;
-    const std::string* stored;  // nullptr: no such value
-    bool found;
-    const char* folder;
+const Module& TheModule() {
+  static const Module module;
+  return module;
+}
+
+// A value's text; "" for a key without that value, "<none>" without the key.
+std::wstring ReadText(const std::wstring& key, const wchar_t* name = nullptr) {
+  qvx::fw::unique_hkey k;
+  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, k.put())) return L"<none>";
+  wchar_t text[512] = {};
+  DWORD bytes = sizeof text;
+  ::RegGetValueW(k.get(), nullptr, name, RRF_RT_REG_SZ, nullptr, text, &bytes);
+  return text;
+}
+
+const std::wstring kClass = L"CLSID\\{9A400FFA-04D6-431A-86A3-5B9E9F7A1A8A}\\";
+const std::wstring kLib = L"TypeLib\\{D0D40567-294F-4C6F-8952-CEFA97343C0A}\\1.0";
+
+// What hosts and containers rely on after registration.
+std::wstring Registration() {
+  const Module& m = TheModule();
+  const struct {
+    std::wstring key;
+    const wchar_t* name;
+  } values[] = {
+      {kClass + L"InprocServer32", nullptr}, {kClass + L"InprocServer32", L"ThreadingModel"},
+      {kClass + L"ProgID", nullptr},         {kClass + L"MiscStatus\\1", nullptr},
+      {kClass + L"ToolboxBitmap32", nullptr}, {kClass + L"TypeLib", nullptr},
+      {kClass + L"Control", nullptr},        {kClass + L"Insertable", nullptr},
+      {std::wstring(kProgId) + L"\\CLSID", nullptr}, {std::wstring(kProgId) + L"\\Insertable", nullptr},
+      {kLib + (sizeof(void*) == 8 ? L"\\409\\win64" : L"\\409\\win32"), nullptr},
   };
-  const std::string plain = "C:\\Programas\\Comun";
-  const std::string slashed = "C:\\Programas\\Comun\\";
-  const std::string empty;
-  const std::string fits(259, 'a');    // 260 bytes with its NUL
-  const std::string tooLong(260, 'a');  // 261 bytes
-  const Case cases[] = {
-      {"backslash added", &plain, true, "C:\\Programas\\Comun\\"},
-      {"backslash kept", &slashed, true, "C:\\Programas\\Comun\\"},
-      {"empty value", &empty, true, ""},
-      {"missing value", nullptr, false, ""},
-      {"259 characters fit", &fits, true, nullptr},
-      {"longer than 260 bytes", &tooLong, false, ""},
-  };
-  for (const Case& c : cases) {
-    ScopedFolderValue value(qvx::kFolderComponentesComunes, c.stored);
-    std::string folder = "left over";
-    EXPECT_EQ(c.found, qvx::GetFolderPath(qvx::kFolderComponentesComunes, folder)) << c.label;
-    EXPECT_EQ(c.folder ? std::string(c.folder) : fits + "\\", folder) << c.label;
+  std::wstring all;
+  for (const auto& v : values) {
+    std::wstring text = ReadText(v.key, v.name);
+    const size_t at = text.find(m.Path());
+    if (at != std::wstring::npos) text.replace(at, m.Path().size(), L"<module>");
+    all += text + L"|";
   }
+  com_ptr<ITypeLib> lib;
+  return all + (::LoadRegTypeLib(qvx::LIBID_QVXINTLLib, 1, 0, 0x409, lib.put()) == S_OK ? L"library" : L"no library");
 }
 
-TEST(FolderTable, MissingTableGivesNothing) {
-  ScopedFolderValue value("another folder", nullptr);  // leaves the key, without our value
-  ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, qvx::kFolderTableKey, qvx::MakerRegistryView(), 0);
-  std::string folder = "left over";
-  EXPECT_FALSE(qvx::GetFolderPath(qvx::kFolderComponentesComunes, folder));
-  EXPECT_EQ("", folder);
-}
-
-#ifdef _WIN64
-// The maker's installers are 32-bit: a value only in the 64-bit view is not theirs.
-TEST(FolderTable, ReadsThe32BitViewOnly) {
-  ScopedFolderValue absent(qvx::kFolderComponentesComunes, nullptr);
-  HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, qvx::kFolderTableKey, 0, nullptr, 0,
-                                             KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr));
-  const char native[] = "C:\\Native64";
-  ::RegSetValueExA(key, qvx::kFolderComponentesComunes, 0, REG_SZ, reinterpret_cast<const BYTE*>(native),
-                   sizeof(native));
-  ::RegCloseKey(key);
-  std::string folder;
-  EXPECT_FALSE(qvx::GetFolderPath(qvx::kFolderComponentesComunes, folder)) << folder;
-  ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, qvx::kFolderTableKey, KEY_WOW64_64KEY, 0);
-}
-#endif
-
-TEST(ModuleStartUp, SetsStateInOrder) {
-  struct Case {
-    const std::string* folder;
-    const char* helpPath;
-  };
-  const std::string comun = "C:\\Comun";
-  const Case cases[] = {{&comun, "C:\\Comun\\Ayuda\\Brumo.chm"}, {nullptr, "Ayuda\\Brumo.chm"}};
-  for (const Case& c : cases) {
-    ScopedFolderValue value(qvx::kFolderComponentesComunes, c.folder);
-    qvx::fw::AttachModule(::GetModuleHandleW(nullptr));
-    const std::string firstName = Module().appName;
-    ASSERT_FALSE(firstName.empty());
-    qvx::CQVXIntlApp app;
-    EXPECT_TRUE(app.InitInstance());
-    EXPECT_EQ(qvx::fw::HelpType::HtmlHelp, Module().helpType);
-    EXPECT_EQ("Quorvex", Module().registryKey);
-    // The profile keeps the name the module had when the key was set.
-    EXPECT_EQ(firstName, Module().profileName);
-    EXPECT_EQ("Quorvex Ingenieros", Module().appName);
-    EXPECT_EQ(c.helpPath, Module().helpFilePath);
-    EXPECT_NE(nullptr, ::GetModuleHandleA("riched20.dll"));
-    EXPECT_EQ(0, app.ExitInstance());
+TEST(ModuleTest, RegistrationIsWhatHostsFindAndUnregistrationRemovesIt) {
+  ComScope com;
+  const Module& m = TheModule();
+  ASSERT_TRUE(m.handle && m.registerServer && m.unregisterServer && m.canUnloadNow && m.getClassObject);
+  // A stale insertable mark from an older registration goes.
+  ::RegSetKeyValueW(HKEY_CLASSES_ROOT, (kClass + L"Insertable").c_str(), nullptr, REG_SZ, L"", 2);
+  const std::wstring registered =
+      L"<module>|Apartment|Quorvex.QuorvexIntl.Internationalization.1|132241|<module>, 1|"
+      L"{D0D40567-294F-4C6F-8952-CEFA97343C0A}||<none>|{9A400FFA-04D6-431A-86A3-5B9E9F7A1A8A}|<none>|<module>|library";
+  for (int pass = 0; pass < 2; ++pass) {
+    ASSERT_EQ(S_OK, m.registerServer());
+    EXPECT_EQ(registered, Registration()) << "pass " << pass;
   }
+  ASSERT_EQ(S_OK, m.unregisterServer());
+  const std::wstring unregistered = Registration();
+  CLSID clsid;
+  const HRESULT byProgId = ::CLSIDFromProgID(kProgId, &clsid);
+  ASSERT_EQ(S_OK, m.registerServer());
+  EXPECT_EQ(L"<none>|<none>|<none>|<none>|<none>|<none>|<none>|<none>|<none>|<none>|<none>|no library", unregistered);
+  EXPECT_EQ(CO_E_CLASSSTRING, byProgId);
 }
 
-TEST(ModuleState, ProfileIntegersLiveUnderTheRegistryKey) {
-  qvx::fw::AttachModule(::GetModuleHandleW(nullptr));
-  qvx::fw::SetRegistryKey("QuorvexTest");
-  const std::string base = "Software\\QuorvexTest";
-  EXPECT_EQ(7u, qvx::fw::GetProfileInt("Sec", "Missing", 7));
-  EXPECT_TRUE(qvx::fw::WriteProfileInt("Sec", "Value", -3));
-  EXPECT_EQ(static_cast<UINT>(-3), qvx::fw::GetProfileInt("Sec", "Value", 7));
+TEST(ModuleTest, FactoryControlsAndTheUnloadAnswer) {
+  ComScope com;
+  const Module& m = TheModule();
+  ASSERT_EQ(S_OK, m.canUnloadNow()) << "something of an earlier test is still alive";
+  const GUID foreign = {0x9A400FFA, 0x04D6, 0x431A, {0x86, 0xA3, 0x5B, 0x9E, 0x9F, 0x7A, 0x1A, 0x8B}};
+  const struct {
+    const GUID* clsid;
+    const IID* iid;
+    HRESULT hr;
+  } objects[] = {
+      {&qvx::CLSID_QVXIntl, &IID_IClassFactory, S_OK}, {&qvx::CLSID_QVXIntl, &IID_IUnknown, S_OK},
+      {&qvx::CLSID_QVXIntl, &IID_IDispatch, E_NOINTERFACE}, {&qvx::CLSID_QVXIntl, &IID_IClassFactory2, E_NOINTERFACE},
+      {&foreign, &IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE}, {&qvx::LIBID_QVXINTLLib, &IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
+  };
+  for (const auto& o : objects) {
+    IUnknown* object = reinterpret_cast<IUnknown*>(1);
+    EXPECT_EQ(o.hr, m.getClassObject(*o.clsid, *o.iid, reinterpret_cast<void**>(&object)));
+    if (o.hr == S_OK) object->Release();
+    else EXPECT_EQ(nullptr, object);
+  }
+  EXPECT_EQ(S_OK, m.canUnloadNow()) << "a released factory keeps nothing";
 
-  const std::string path = base + "\\" + Module().profileName + "\\Sec";
-  HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_WRITE, &key));
-  const char text[] = "12";
-  ::RegSetValueExA(key, "Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof(text));
-  ::RegCloseKey(key);
-  EXPECT_EQ(7u, qvx::fw::GetProfileInt("Sec", "Text", 7)) << "a value that is not a DWORD";
-  ::RegDeleteTreeA(HKEY_CURRENT_USER, base.c_str());
-  ::RegDeleteKeyA(HKEY_CURRENT_USER, base.c_str());
+  com_ptr<IClassFactory> factory;
+  ASSERT_EQ(S_OK, m.getClassObject(qvx::CLSID_QVXIntl, IID_IClassFactory, factory.put_void()));
+  for (const IID* iid : {&IID_IDispatch, &qvx::DIID_DQVXIntl, &IID_IOleObject, &IID_IClassFactory}) {
+    IUnknown* object = reinterpret_cast<IUnknown*>(1);
+    const HRESULT hr = factory->CreateInstance(nullptr, *iid, reinterpret_cast<void**>(&object));
+    EXPECT_EQ(iid == &IID_IClassFactory ? E_NOINTERFACE : S_OK, hr);
+    if (SUCCEEDED(hr)) object->Release();
+  }
+  com_ptr<IDispatch> outer;
+  ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IDispatch, outer.put_void()));
+  IUnknown* inner = reinterpret_cast<IUnknown*>(1);
+  EXPECT_EQ(CLASS_E_NOAGGREGATION, factory->CreateInstance(outer.get(), IID_IUnknown, reinterpret_cast<void**>(&inner)));
+  EXPECT_EQ(nullptr, inner);
+  Var value(1234.4), decimals(0L), flags(2L);
+  EXPECT_EQ(L"1234", CallText(outer.get(), L"ConvertFltToIntlStr", {value.v, decimals.v, flags.v}));
+
+  // Each of these keeps the module: a factory, a lock, a control, a connection point.
+  ASSERT_EQ(S_OK, factory->LockServer(FALSE)) << "an unbalanced unlock";
+  ASSERT_EQ(S_OK, factory->LockServer(TRUE));
+  factory.reset();
+  EXPECT_EQ(S_FALSE, m.canUnloadNow()) << "a lock and a control";
+  com_ptr<IConnectionPoint> point;
+  {
+    com_ptr<IConnectionPointContainer> container;
+    ASSERT_EQ(S_OK, outer->QueryInterface(IID_IConnectionPointContainer, container.put_void()));
+    ASSERT_EQ(S_OK, container->FindConnectionPoint(qvx::DIID_DQVXIntlEvents, point.put()));
+  }
+  outer.reset();
+  EXPECT_EQ(S_FALSE, m.canUnloadNow()) << "a lock and a connection point";
+  ASSERT_EQ(S_OK, m.getClassObject(qvx::CLSID_QVXIntl, IID_IClassFactory, factory.put_void()));
+  ASSERT_EQ(S_OK, factory->LockServer(FALSE));
+  factory.reset();
+  EXPECT_EQ(S_FALSE, m.canUnloadNow()) << "the connection point keeps its control";
+  point.reset();
+  EXPECT_EQ(S_OK, m.canUnloadNow());
 }
 
-TEST(ModuleState, MissingStringIsEmpty) {
-  qvx::fw::AttachModule(::GetModuleHandleW(nullptr));
-  EXPECT_EQ("", qvx::fw::LoadResString(4242));
+TEST(ModuleTest, VersionAndToolboxResources) {
+  const Module& m = TheModule();
+  std::vector<BYTE> block(::GetFileVersionInfoSizeW(m.Path().c_str(), nullptr));
+  ASSERT_TRUE(::GetFileVersionInfoW(m.Path().c_str(), 0, block.size(), block.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  WORD* translation = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(MAKELONG(2, 4), fixed->dwFileVersionMS);
+  EXPECT_EQ(MAKELONG(0, 5), fixed->dwFileVersionLS);
+  EXPECT_EQ(static_cast<DWORD>(VFT_DLL), fixed->dwFileType);
+  ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+  EXPECT_EQ(4u, length) << "exactly one translation";
+  EXPECT_EQ(MAKELONG(0x0C0A, 1200), MAKELONG(translation[0], translation[1]));
+  HANDLE image = ::LoadImageW(m.handle, MAKEINTRESOURCEW(1), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
+  ASSERT_NE(nullptr, image);
+  BITMAP bitmap = {};
+  ::GetObjectW(image, sizeof bitmap, &bitmap);
+  EXPECT_EQ("16x15x4", std::to_string(bitmap.bmWidth) + "x" + std::to_string(bitmap.bmHeight) + "x" +
+                           std::to_string(bitmap.bmBitsPixel));
+  ::DeleteObject(image);
 }
 
 }  // namespace
+}  // namespace qvxtest

@@ -1,0 +1,243 @@
+// The keypad's decimal key and the separator warning, under Xvfb with real
+// key presses and clicks (SendInput) into a host window with an edit box; the
+// warning is answered from another thread through its windows, as a user would.
+#include <cstdlib>
+#include <thread>
+
+#include "qvx_test.h"
+
+namespace qvxtest {
+namespace {
+
+int g_downs = 0, g_ups = 0;  // VK_DECIMAL as an observer hook installed before the module's sees it
+HHOOK g_observer = nullptr;
+
+LRESULT CALLBACK Observer(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION && wParam == VK_DECIMAL) ++((lParam >> 31) & 1 ? g_ups : g_downs);
+  return ::CallNextHookEx(g_observer, code, wParam, lParam);
+}
+
+HRESULT SetIntlKeyDec(IDispatch* control, bool on) {
+  Var activate = Var::Bool(on);
+  return CallByName(control, L"SetIntlKeyDec", {activate.v}, nullptr);
+}
+
+class KeyDecHookTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { host_ = new HostWindow; }
+  static void TearDownTestSuite() { delete host_; }
+  void SetUp() override {
+    g_observer = ::SetWindowsHookExW(WH_KEYBOARD, Observer, nullptr, ::GetCurrentThreadId());
+    host_->FocusEdit();
+  }
+  void TearDown() override { ::UnhookWindowsHookEx(g_observer); }
+  // What the keypad's decimal key types: downs presses (auto-repeat), one release.
+  static std::wstring Keypad(int downs = 1) {
+    g_downs = g_ups = 0;
+    for (int i = 0; i < downs; ++i) SendKey(VK_DECIMAL, false);
+    SendKey(VK_DECIMAL, true);
+    PumpMessages(150);
+    return host_->TakeEditText();
+  }
+  ComScope com_;
+  ScopedNumberSettings spanish_{kSpanish};
+  static inline HostWindow* host_ = nullptr;
+};
+
+TEST_F(KeyDecHookTest, KeypadTypesTheRegionalSeparator) {
+  com_ptr<IDispatch> control = CreateControl();
+  ASSERT_TRUE(control);
+  ASSERT_EQ(S_OK, SetIntlKeyDec(control.get(), true));
+  const struct {
+    const char* decimal;
+    int downs;
+    const wchar_t* typed;
+  } rows[] = {
+      {",", 1, L","}, {".", 1, L"."}, {"::", 1, L"::"},  // every byte of the separator
+      {"\xB7", 1, L"\u00B7"},                           // a byte above 127 is a character
+      {",", 3, L",,,"},                                  // one per auto-repeat, none for the release
+  };
+  for (const auto& row : rows) {
+    ScopedNumberSettings decimal({row.decimal, "'", nullptr, nullptr, nullptr, nullptr});
+    EXPECT_EQ(row.typed, Keypad(row.downs)) << row.decimal;
+    EXPECT_EQ(0, g_downs) << "the key press went on";
+    EXPECT_EQ(1, g_ups) << "the release was not passed on";
+  }
+  PressKey(VK_OEM_PERIOD);
+  PumpMessages(150);
+  EXPECT_EQ(L".", host_->TakeEditText()) << "the main keyboard's point is untouched";
+  ::SetFocus(nullptr);
+  g_downs = 0;
+  PressKey(VK_DECIMAL);
+  EXPECT_EQ(0, PumpMessages(150)) << "without focus the key is swallowed";
+  EXPECT_EQ(0, g_downs);
+  ASSERT_EQ(S_OK, SetIntlKeyDec(control.get(), false));
+}
+
+TEST_F(KeyDecHookTest, TheHookLivesAsLongAsTheControls) {
+  com_ptr<IDispatch> first = CreateControl(), second = CreateControl();
+  ASSERT_EQ(S_OK, SetIntlKeyDec(first.get(), false));
+  EXPECT_EQ(L".", Keypad()) << "off without a hook: the keypad's own point";
+  EXPECT_EQ(1, g_downs);
+  ASSERT_EQ(S_OK, SetIntlKeyDec(first.get(), true));
+  first.reset();
+  EXPECT_EQ(L",", Keypad()) << "one control still lives";
+  // On again while held: equal separators are not checked again.
+  {
+    ScopedNumberSettings equal({".", ".", nullptr, nullptr, nullptr, nullptr});
+    std::thread watch([] {
+      if (HWND dialog = WaitForWindow(L"#32770", nullptr, 1000)) ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
+    const DWORD start = ::GetTickCount();
+    ASSERT_EQ(S_OK, SetIntlKeyDec(second.get(), true));
+    EXPECT_LT(::GetTickCount() - start, 500u) << "a warning was shown";
+    watch.join();
+  }
+  second.reset();
+  EXPECT_EQ(L".", Keypad()) << "the last control removed the hook";
+  com_ptr<IDispatch> third = CreateControl();
+  ASSERT_EQ(S_OK, SetIntlKeyDec(third.get(), true));
+  EXPECT_EQ(L",", Keypad()) << "a new control installs it again";
+  ASSERT_EQ(S_OK, SetIntlKeyDec(third.get(), false));
+  EXPECT_EQ(L".", Keypad()) << "switched off";
+}
+
+constexpr wchar_t kTitle[] = L"Advertencia configuración regional de sistema";
+constexpr int kCommaRadio = 341, kPointRadio = 342;
+
+bool Checked(HWND dialog, int id) { return ::SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+BOOL CALLBACK ReadMessageBox(HWND child, LPARAM seen) {
+  if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+    *reinterpret_cast<std::wstring*>(seen) +=
+        ::SendMessageW(child, STM_GETICON, 0, 0) == reinterpret_cast<LRESULT>(::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_ERROR)))
+            ? L"[error icon]" : L"[other icon]";
+  else if (::GetDlgCtrlID(child) != IDOK) *reinterpret_cast<std::wstring*>(seen) += WindowText(child);
+  return TRUE;
+}
+
+class SeparatorDialogTest : public KeyDecHookTest {};
+
+// Equal separators: the warning proposes a pair; the user's answer is written.
+TEST_F(SeparatorDialogTest, TheAnswerIsWrittenOrTheHostAskedToClose) {
+  com_ptr<IDispatch> control = CreateControl();
+  const struct {
+    const char* shared;
+    int click;  // a radio clicked first, or 0
+    WORD key;   // then IDOK clicked (0), Enter or Escape
+    const wchar_t* seen;
+    const char* pair;
+    const wchar_t* keypad;
+  } rows[] = {
+      {".", kCommaRadio, 0, L"proposed 342", ",.", L","},
+      {".", 0, 0, L"proposed 342", ".,", L"."},
+      {",", 0, 0, L"proposed 341", ",.", L","},
+      {" ", kPointRadio, VK_RETURN, L"proposed 341", ".,", L"."},
+      {",", 0, VK_ESCAPE,
+       L"proposed 341 Quorvex Ingenieros[error icon]El separador decimal y el de miles están establecidos con el "
+       L"mismo símbolo. Asegúrese de cambiarlos antes de ejecutar esta aplicación",
+       ",,", L"."},  // no hook then: the keypad's own point
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.seen);
+    ScopedNumberSettings equal({row.shared, row.shared, nullptr, nullptr, nullptr, nullptr});
+    const int closes = host_->closeRequests;
+    std::wstring seen;
+    std::thread user([&] {
+      HWND dialog = WaitForWindow(L"#32770", kTitle, 3000);
+      if (!dialog) return;
+      ::Sleep(100);
+      seen = L"proposed " + std::to_wstring(Checked(dialog, kCommaRadio) ? kCommaRadio : Checked(dialog, kPointRadio) ? kPointRadio : 0);
+      if (row.click) ClickWindow(::GetDlgItem(dialog, row.click)), ::Sleep(100);
+      if (row.key) PressKey(row.key);
+      else ClickWindow(::GetDlgItem(dialog, IDOK));
+      if (row.key != VK_ESCAPE) return;
+      HWND error = WaitForWindow(L"#32770", L"Quorvex Ingenieros", 3000);
+      if (!error) return;
+      seen += L" Quorvex Ingenieros";
+      ::EnumChildWindows(error, ReadMessageBox, reinterpret_cast<LPARAM>(&seen));
+      PressKey(VK_RETURN);
+    });
+    EXPECT_EQ(S_OK, SetIntlKeyDec(control.get(), true));
+    user.join();
+    PumpMessages(100);
+    EXPECT_EQ(row.seen, seen);
+    EXPECT_EQ(row.pair, ReadLocale(LOCALE_SDECIMAL) + ReadLocale(LOCALE_STHOUSAND));
+    EXPECT_EQ(row.key == VK_ESCAPE ? closes + 1 : closes, host_->closeRequests) << "WM_CLOSE to the host";
+    host_->FocusEdit();
+    EXPECT_EQ(row.keypad, Keypad());
+    SetIntlKeyDec(control.get(), false);
+  }
+  std::thread watch([] {
+    if (HWND dialog = WaitForWindow(L"#32770", kTitle, 1000)) ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  });
+  const DWORD start = ::GetTickCount();
+  SetIntlKeyDec(control.get(), true);
+  EXPECT_LT(::GetTickCount() - start, 500u) << "different separators show nothing";
+  watch.join();
+  SetIntlKeyDec(control.get(), false);
+}
+
+TEST_F(SeparatorDialogTest, LayoutAndTexts) {
+  com_ptr<IDispatch> control = CreateControl();
+  ScopedNumberSettings equal({".", ".", nullptr, nullptr, nullptr, nullptr});
+  struct Control {
+    int x, y, cx, cy;
+    const wchar_t *cls, *text;
+    LONG kind;  // the style bits that make the kind of control
+  };
+  const Control expected[] = {
+      {7, 7, 20, 20, L"Static", L"", SS_ICON},
+      {35, 7, 274, 27, L"Static",
+       L"En la configuración regional de su sistema el separador decimal y el de miles están establecidos con el "
+       L"mismo símbolo, esto puede provocar que el actual programa no funcione correctamente. ", SS_LEFT | WS_GROUP},
+      {7, 33, 302, 16, L"Static",
+       L"Escoja una de las siguientes configuraciones o modifique adecuadamente los valores en la configuración "
+       L"regional del panel de control :", SS_LEFT | WS_GROUP},
+      {75, 59, 165, 10, L"Button", L"  \",\" Separador decimal  y  \".\" Separador miles",
+       BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP},
+      {75, 75, 165, 10, L"Button", L"  \".\" Separador decimal  y  \",\" Separador miles", BS_AUTORADIOBUTTON},
+      {132, 98, 50, 14, L"Button", L"Aceptar", BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP},
+  };
+  std::wstring caption, problems;
+  std::thread user([&] {
+    HWND dialog = WaitForWindow(L"#32770", kTitle, 3000);
+    if (!dialog) return;
+    caption = WindowText(dialog);
+    if (const char* shot = std::getenv("QVX_SCREENSHOT")) ::Sleep(300), SaveWindowImage(dialog, shot);
+    RECT client, size = {0, 0, 316, 119};
+    ::GetClientRect(dialog, &client);
+    ::MapDialogRect(dialog, &size);
+    if (client.right != size.right || client.bottom != size.bottom) problems += L"[dialog size]";
+    HWND child = ::GetWindow(dialog, GW_CHILD);
+    for (const Control& c : expected) {
+      if (!child) break;
+      RECT want = {c.x, c.y, c.cx, c.cy}, got;
+      ::MapDialogRect(dialog, &want);
+      want.right += want.left, want.bottom += want.top;
+      ::GetWindowRect(child, &got);
+      ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&got), 2);
+      wchar_t cls[32] = {};
+      ::GetClassNameW(child, cls, 32);
+      const bool isStatic = std::wstring(cls) == L"Static", icon = c.kind == SS_ICON;
+      const LONG mask = (isStatic ? SS_TYPEMASK : BS_TYPEMASK) | WS_GROUP | (c.kind & BS_AUTORADIOBUTTON && !isStatic ? 0 : WS_TABSTOP);
+      if (got.left != want.left || got.top != want.top || (!icon && (got.right != want.right || got.bottom != want.bottom)))
+        problems += L"[place of " + std::wstring(c.text) + L"]";
+      if (cls != std::wstring(c.cls) || (::GetWindowLongW(child, GWL_STYLE) & mask) != (c.kind & mask))
+        problems += L"[kind of " + std::wstring(c.text) + L"]";
+      if (icon ? !::SendMessageW(child, STM_GETICON, 0, 0) : WindowText(child) != c.text)
+        problems += L"[text " + WindowText(child) + L"]";
+      child = ::GetWindow(child, GW_HWNDNEXT);
+    }
+    if (child) problems += L"[more controls than the template has]";
+    PressKey(VK_RETURN);
+  });
+  EXPECT_EQ(S_OK, SetIntlKeyDec(control.get(), true));
+  user.join();
+  EXPECT_EQ(kTitle, caption);
+  EXPECT_EQ(L"", problems);
+  SetIntlKeyDec(control.get(), false);
+}
+
+}  // namespace
+}  // namespace qvxtest
