@@ -34,63 +34,49 @@ const Module& TheModule() {
 }
 
 // A value's text; "" for a key without that value, "<none>" without the key.
-std::wstring ReadText(const std::wstring& key, const wchar_t* name = nullptr) {
-  qvx::fw::unique_hkey k;
-  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, k.put())) return L"<none>";
-  wchar_t text[512] = {};
-  DWORD bytes = sizeof text;
-  ::RegGetValueW(k.get(), nullptr, name, RRF_RT_REG_SZ, nullptr, text, &bytes);
-  return text;
-}
-
-const std::wstring kClass = L"CLSID\\{9A400FFA-04D6-431A-86A3-5B9E9F7A1A8A}\\";
-const std::wstring kLib = L"TypeLib\\{D0D40567-294F-4C6F-8952-CEFA97343C0A}\\1.0";
-
-// What hosts and containers rely on after registration.
-std::wstring Registration() {
-  const Module& m = TheModule();
-  const struct {
-    std::wstring key;
-    const wchar_t* name;
-  } values[] = {
-      {kClass + L"InprocServer32", nullptr}, {kClass + L"InprocServer32", L"ThreadingModel"},
-      {kClass + L"ProgID", nullptr},         {kClass + L"MiscStatus\\1", nullptr},
-      {kClass + L"ToolboxBitmap32", nullptr}, {kClass + L"TypeLib", nullptr},
-      {kClass + L"Control", nullptr},        {kClass + L"Insertable", nullptr},
-      {std::wstring(kProgId) + L"\\CLSID", nullptr}, {std::wstring(kProgId) + L"\\Insertable", nullptr},
-      {kLib + (sizeof(void*) == 8 ? L"\\409\\win64" : L"\\409\\win32"), nullptr},
-  };
-  std::wstring all;
-  for (const auto& v : values) {
-    std::wstring text = ReadText(v.key, v.name);
-    const size_t at = text.find(m.Path());
-    if (at != std::wstring::npos) text.replace(at, m.Path().size(), L"<module>");
-    all += text + L"|";
-  }
+// What hosts, containers and designers find after registration.
+std::string Registration() {
+  CLSID clsid = {};
+  DWORD misc = 0;
   com_ptr<ITypeLib> lib;
-  return all + (::LoadRegTypeLib(qvx::LIBID_QVXINTLLib, 1, 0, 0x409, lib.put()) == S_OK ? L"library" : L"no library");
+  BSTR help = nullptr;
+  wchar_t model[32] = {};
+  DWORD size = sizeof model;
+  qvx::fw::unique_hkey insertable;
+  const std::wstring key = L"CLSID\\{9A400FFA-04D6-431A-86A3-5B9E9F7A1A8A}";
+  std::string found = ::CLSIDFromProgID(kProgId, &clsid) == S_OK && IsEqualCLSID(clsid, qvx::CLSID_QVXIntl) ? "progid " : "";
+  if (::OleRegGetMiscStatus(qvx::CLSID_QVXIntl, DVASPECT_CONTENT, &misc) == S_OK) found += std::to_string(misc) + " ";
+  if (!::RegGetValueW(HKEY_CLASSES_ROOT, (key + L"\\InprocServer32").c_str(), L"ThreadingModel", RRF_RT_REG_SZ,
+                      nullptr, model, &size))
+    found += std::string(model, model + wcslen(model)) + " ";
+  if (!::RegOpenKeyExW(HKEY_CLASSES_ROOT, (key + L"\\Insertable").c_str(), 0, KEY_READ, insertable.put()))
+    found += "insertable ";
+  if (::LoadRegTypeLib(qvx::LIBID_QVXINTLLib, 1, 0, 0x409, lib.put()) == S_OK &&
+      lib->GetDocumentation(-1, nullptr, nullptr, nullptr, &help) == S_OK) {
+    // Object browsers find the help file in the folder HELPDIR names: the module's.
+    const std::wstring module = TheModule().Path(), file = help ? help : L"";
+    wchar_t dir[MAX_PATH] = {};
+    DWORD bytes = sizeof dir;
+    ::RegGetValueW(HKEY_CLASSES_ROOT, L"TypeLib\\{D0D40567-294F-4C6F-8952-CEFA97343C0A}\\1.0\\HELPDIR", nullptr,
+                   RRF_RT_REG_SZ, nullptr, dir, &bytes);
+    found += std::string(file.begin(), file.end()) + (module.substr(0, module.find_last_of(L'\\') + 1) == dir ? " in HELPDIR" : "");
+  }
+  ::SysFreeString(help);
+  return found;
 }
 
 TEST(ModuleTest, RegistrationIsWhatHostsFindAndUnregistrationRemovesIt) {
   ComScope com;
   const Module& m = TheModule();
   ASSERT_TRUE(m.handle && m.registerServer && m.unregisterServer && m.canUnloadNow && m.getClassObject);
-  // A stale insertable mark from an older registration goes.
-  ::RegSetKeyValueW(HKEY_CLASSES_ROOT, (kClass + L"Insertable").c_str(), nullptr, REG_SZ, L"", 2);
-  const std::wstring registered =
-      L"<module>|Apartment|Quorvex.QuorvexIntl.Internationalization.1|132241|<module>, 1|"
-      L"{D0D40567-294F-4C6F-8952-CEFA97343C0A}||<none>|{9A400FFA-04D6-431A-86A3-5B9E9F7A1A8A}|<none>|<module>|library";
   for (int pass = 0; pass < 2; ++pass) {
     ASSERT_EQ(S_OK, m.registerServer());
-    EXPECT_EQ(registered, Registration()) << "pass " << pass;
+    EXPECT_EQ("progid 132241 Apartment QuorvexIntl.hlp in HELPDIR", Registration()) << "pass " << pass;
   }
   ASSERT_EQ(S_OK, m.unregisterServer());
-  const std::wstring unregistered = Registration();
-  CLSID clsid;
-  const HRESULT byProgId = ::CLSIDFromProgID(kProgId, &clsid);
+  const std::string unregistered = Registration();
   ASSERT_EQ(S_OK, m.registerServer());
-  EXPECT_EQ(L"<none>|<none>|<none>|<none>|<none>|<none>|<none>|<none>|<none>|<none>|<none>|no library", unregistered);
-  EXPECT_EQ(CO_E_CLASSSTRING, byProgId);
+  EXPECT_EQ("", unregistered);
 }
 
 TEST(ModuleTest, FactoryControlsAndTheUnloadAnswer) {

@@ -1,9 +1,7 @@
 // The module's shared services on its linked code, against the real registry
 // of the test prefix: the customer data store, file versions, the folder
 // table and module start-up, the user agent and the machine identifier.
-#include "qvx_test.h"  // windows.h first
-
-#include <sddl.h>
+#include "qvx_test.h"
 
 #include <cstdio>
 #include <functional>
@@ -116,34 +114,6 @@ TEST_F(CustomerStore, WritesBothKeysAlikeAndCutsLongTexts) {
 #ifdef _WIN64
   EXPECT_EQ("<none>", second_.Get("Numero", KEY_WOW64_64KEY)) << "the store lives in the 32-bit view";
 #endif
-}
-
-// Wine enforces registry access lists.
-void ReadOnly(const ScratchKey& key, bool readOnly) {
-  PSECURITY_DESCRIPTOR sd = nullptr;
-  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(readOnly ? "D:P(A;;KR;;;WD)" : "D:(A;;KA;;;WD)",
-                                                                     SDDL_REVISION_1, &sd, nullptr));
-  qvx::fw::unique_hkey k;
-  ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.path(), 0, WRITE_DAC | MakerRegistryView(), k.put()));
-  EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(k.get(), DACL_SECURITY_INFORMATION, sd));
-  ::LocalFree(sd);
-}
-
-TEST_F(CustomerStore, AKeyTheUserMayNotWrite) {
-  first_.SetText("Numero", "9");
-  ReadOnly(first_, true);
-  EXPECT_FALSE(qvx::mail::WriteCustomerData(sample_));
-  qvx::mail::WriteCustomerKey("5A3F");
-  EXPECT_EQ(Bytes("9") + "|<none>|<none>|<none>|<none>|<none>|<none>|", Stored(first_));
-  EXPECT_EQ("<none>", second_.Get("Numero")) << "nothing reaches the second key either";
-  ReadOnly(first_, false);
-  DeleteKeyTree(HKEY_LOCAL_MACHINE, first_.path(), MakerRegistryView());
-  second_.SetText("Numero", "9");
-  ReadOnly(second_, true);
-  EXPECT_TRUE(qvx::mail::WriteCustomerData(sample_)) << "the second key does not change the result";
-  qvx::mail::WriteCustomerKey("5A3F");
-  EXPECT_EQ("5A3F", qvx::mail::ReadCustomerKey());
-  ReadOnly(second_, false);
 }
 
 // Small DLLs of the test build that differ only in their version resources.
