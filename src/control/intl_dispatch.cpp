@@ -7,6 +7,7 @@
 #include "intl/number_format.h"
 #include "intl/number_parse.h"
 #include "intl/regional_settings.h"
+#include "update/version_query.h"
 
 namespace qvx {
 
@@ -48,6 +49,19 @@ void VerifyCtrlVersion(void*, DispatchCall& call) {
 // Stores the Automation boolean as it came: true is -1.
 void SetAutoUpdateOption(void*, DispatchCall& call) { Process().autoUpdateSwitch = call.BoolValue(0); }
 
+// Both texts always go back as new strings: the version empty on failure,
+// the error empty on success. The module keeps one framework state for the
+// whole process (its own resources serve every call), so entering it needs
+// no switch here.
+void GetLastAppVersionFromVandrel(void*, DispatchCall& call) {
+  std::string version;
+  std::string error;
+  call.ReturnBool(QueryLatestVersion(call.Text(0), false, version, error));
+  call.SetOutText(1, std::move(version));
+  call.SetOutText(2, std::move(error));
+}
+
+
 const fw::DispatchEntry kMethods[] = {
     {L"ConvertStrToIntlStr", 3, {{L"lpctstrVal", ParamType::Text}, {L"nFlags", ParamType::Long}}, ResultType::Text,
      ConvertStrToIntlStr},
@@ -61,6 +75,9 @@ const fw::DispatchEntry kMethods[] = {
     {L"VerifyCtrlVersion", 10, {{L"strVerMin", ParamType::Text}, {L"pbCmpVer", ParamType::OutBool}},
      ResultType::Text, VerifyCtrlVersion},
     {L"SetAutoUpdateOption", 14, {{L"bActivate", ParamType::Bool}}, ResultType::None, SetAutoUpdateOption},
+    {L"GetLastAppVersionFromVandrel", 15,
+     {{L"csAppName", ParamType::Text}, {L"csVersion", ParamType::OutText}, {L"csError", ParamType::OutText}},
+     ResultType::Bool, GetLastAppVersionFromVandrel},
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <oleauto.h>
+#include <wininet.h>
 
 #include <utility>
 
@@ -54,6 +55,7 @@ inline void delete_gdi(HGDIOBJ h) { ::DeleteObject(h); }
 inline void destroy_icon(HICON h) { ::DestroyIcon(h); }
 inline void destroy_window(HWND h) { ::DestroyWindow(h); }
 inline void close_handle(HANDLE h) { ::CloseHandle(h); }
+inline void close_internet(HINTERNET h) { ::InternetCloseHandle(h); }
 }  // namespace detail
 
 using unique_hkey = unique_handle<HKEY, nullptr, detail::close_hkey>;
@@ -64,6 +66,7 @@ using unique_hgdiobj = unique_handle<HGDIOBJ, nullptr, detail::delete_gdi>;
 using unique_hicon = unique_handle<HICON, nullptr, detail::destroy_icon>;
 using unique_hwnd = unique_handle<HWND, nullptr, detail::destroy_window>;
 using unique_handle_kernel = unique_handle<HANDLE, nullptr, detail::close_handle>;
+using unique_hinternet = unique_handle<HINTERNET, nullptr, detail::close_internet>;
 
 // Owner of a COM interface pointer; releases it on destruction.
 template <typename I>

@@ -4,6 +4,15 @@
 // Strings
 #define IDS_QVXINTL_USERTYPE 1     // user type name of the control
 #define IDS_SOCKETS_INIT_FAILED 119
+#define IDS_QUERY_STATUS_FAILED 120  // "%s" the object path, "%d" the HTTP status
+#define IDS_QUERY_OPEN_FAILED 121    // "%s" the object path
+#define IDS_QUERY_READ_FAILED 122    // "%s" the object path
+// Built-in deployment values (common/deployment_settings.h)
+#define IDS_UPDATE_SERVER_HOST 123
+#define IDS_WEB_HOST 124
+#define IDS_MAIL_SERVER 125
+#define IDS_SUPPORT_MAILBOX 126
+#define IDS_INTERNET_ERROR 127       // "%lu" a WinInet error without a system message
 #define IDS_SEPARATORS_EQUAL 1087   // the separators stay equal after the warning
 
 // Bitmaps
@@ -14,3 +23,4 @@
 #define IDI_CONFIG_REG 278
 #define IDC_CONFIG_REG_COMMA 341   // first radio: decimal ",", thousands "."
 #define IDC_CONFIG_REG_POINT 342   // second radio: decimal ".", thousands ","
+
