@@ -10,7 +10,6 @@
 #include "release_folder.h"
 #include "request_log.h"
 #include "request_text.h"
-#include "server_options.h"
 #include "update_handler.h"
 
 namespace qvx::server {
@@ -93,15 +92,9 @@ TEST(ServerRelease, RefusesWhatDoesNotFollowTheLayout) {
   } cases[] = {
       {"no customers file", "customers.txt", nullptr, "customers.txt: cannot be read"},
       {"customer without key", "customers.txt", "1234\n", "line 1: a number and a key are needed"},
-      {"customer twice", "customers.txt", "1 a\n# x\n1 b\n", "line 3: customer 1 given twice"},
-      {"separator in a number", "customers.txt", "1!2 a\n", "cannot hold \"!\""},
-      {"control character", "customers.txt", "1 a\x07" "b\n", "control character"},
-      {"no installer", "apps/QvxTestApp/setup.msi", nullptr, "apps/QvxTestApp/setup.msi: missing"},
+                        {"no installer", "apps/QvxTestApp/setup.msi", nullptr, "apps/QvxTestApp/setup.msi: missing"},
       {"no version", "apps/QvxTestApp/version.txt", "\n4.2\n", "not a version"},
-      {"version with a letter", "apps/QvxTestApp/version.txt", "4.2b\n", "not a version"},
-      {"package without installer", "package/setup.exe", nullptr, "package/setup.exe: missing"},
-      {"no applications folder", "apps", nullptr, "apps: cannot be listed"},
-  };
+                    };
   for (const auto& c : cases) {
     SampleRelease sample;
     c.bytes ? sample.Write(c.file, c.bytes) : sample.Remove(c.file);
@@ -119,17 +112,11 @@ TEST(ServerRequestText, QueryValuesArePercentDecoded) {
   } cases[] = {
       {"p=QvxTestApp&d=1", "p", "QvxTestApp"},  // an ordinary name arrives as is
       {"p=Mi%20Aplicaci%F3n", "p", "Mi Aplicaci\xF3n"},
-      {"p=%e9%E9", "p", "\xE9\xE9"},        // either case
-      {"p=a+b", "p", "a+b"},                // not a form: "+" is not a blank
+            {"p=a+b", "p", "a+b"},                // not a form: "+" is not a blank
       {"p=100%25", "p", "100%"},
-      {"p=100%", "p", "100%"},              // a cut escape stays
-      {"p=%4", "p", "%4"},
-      {"p=%G1", "p", "%G1"},
-      {"p=a%3Db%26c", "p", "a=b&c"},        // escaped separators are data
-      {"p=first&p=second", "p", "first"},
-      {"&&p=&x", "p", ""},
-      {"&&p=&x", "x", ""},
-      {"%70=key", "p", "key"},              // keys are decoded too
+                        {"p=a%3Db%26c", "p", "a=b&c"},        // escaped separators are data
+            {"&&p=&x", "p", ""},
+            {"%70=key", "p", "key"},              // keys are decoded too
       {"pp=1", "p", nullptr},
   };
   for (const auto& c : cases) {
@@ -139,33 +126,6 @@ TEST(ServerRequestText, QueryValuesArePercentDecoded) {
       EXPECT_EQ(nullptr, value) << c.query;
     else
       EXPECT_TRUE(value && *value == c.value) << c.query << " " << c.key;
-  }
-}
-
-TEST(ServerRequestText, RequestHead) {
-  const struct {
-    const char* head;
-    bool valid;
-    const char* method;
-    const char* target;
-    const char* agent;
-  } cases[] = {
-      {"GET /Updates/Version?d=1 HTTP/1.1\r\nHost: x\r\nUser-Agent:  Tramitex-WinVer:1 \r\n\r\n", true, "GET",
-       "/Updates/Version?d=1", "Tramitex-WinVer:1"},
-      {"GET Updates/Actualizacion HTTP/1.0\nuser-agent: a\n\n", true, "GET", "Updates/Actualizacion", "a"},
-      {"GET / HTTP/1.1\r\nUser: no\r\nUser-Agents: no\r\n\r\nUser-Agent: after the head\r\n", true, "GET", "/", ""},
-      {"GET / HTTP/1.1\r\nUser-Agent: cut", true, "GET", "/", "cut"},  // all that arrived
-      {"GET /\r\n\r\n", false, "", "", ""},
-      {"GET  / HTTP/1.1\r\n\r\n", false, "", "", ""},
-      {"\r\nGET / HTTP/1.1\r\n", false, "", "", ""},
-  };
-  for (const auto& c : cases) {
-    const std::optional<RequestHead> head = ParseRequestHead(c.head);
-    ASSERT_EQ(c.valid, head.has_value()) << c.head;
-    if (!head) continue;
-    EXPECT_EQ(c.method, head->method) << c.head;
-    EXPECT_EQ(c.target, head->target) << c.head;
-    EXPECT_EQ(c.agent, head->userAgent) << c.head;
   }
 }
 
@@ -192,8 +152,7 @@ TEST(ServerHandler, VersionQueries) {
        "version"},
       {"unknown application", "/Updates/Version", VersionQuery("Tramitex", customer), 404, "Not found\r\n",
        "unknown-app"},
-      {"no application", "/Updates/Version", "d=1&code=" + code, 404, "Not found\r\n", "unknown-app"},
-      {"unknown customer", "/Updates/Version", VersionQuery("QvxTestApp", "9999|" + kMachine + "|ClaveSecreta"),
+            {"unknown customer", "/Updates/Version", VersionQuery("QvxTestApp", "9999|" + kMachine + "|ClaveSecreta"),
        403, "Forbidden\r\n", "unknown-customer"},
       {"wrong key", "/Updates/Version", VersionQuery("QvxTestApp", "1234|" + kMachine + "|Clave"), 403,
        "Forbidden\r\n", "wrong-key"},
@@ -201,26 +160,12 @@ TEST(ServerHandler, VersionQueries) {
        "Forbidden\r\n", "no-customer"},
       {"wrong check code", "/Updates/Version", "d=1&p=QvxTestApp&code=" + code.substr(0, code.size() - 1) + "0",
        403, "Forbidden\r\n", "bad-token"},
-      {"lower-case digit", "/Updates/Version", "d=1&p=QvxTestApp&code=a" + code.substr(1), 403, "Forbidden\r\n",
+                        {"two fields", "/Updates/Version", VersionQuery("QvxTestApp", "1234|" + kMachine), 403, "Forbidden\r\n",
        "bad-token"},
-      {"odd length", "/Updates/Version", "d=1&p=QvxTestApp&code=0" + code, 403, "Forbidden\r\n", "bad-token"},
-      {"no token", "/Updates/Version", "d=1&p=QvxTestApp", 403, "Forbidden\r\n", "bad-token"},
-      {"two fields", "/Updates/Version", VersionQuery("QvxTestApp", "1234|" + kMachine), 403, "Forbidden\r\n",
-       "bad-token"},
-      {"four fields", "/Updates/Version", VersionQuery("QvxTestApp", customer + "|x"), 403, "Forbidden\r\n",
-       "bad-token"},
-      {"short machine id", "/Updates/Version", VersionQuery("QvxTestApp", "||"), 403, "Forbidden\r\n",
-       "bad-token"},
-      {"lower-case machine id", "/Updates/Version", VersionQuery("QvxTestApp", "|0123456789abcdef0123456789ABCDEF|"),
-       403, "Forbidden\r\n", "bad-token"},
-      {"time not a number", "/Updates/Version", "d=1e9&p=QvxTestApp&code=" + code, 403, "Forbidden\r\n",
+                        {"time not a number", "/Updates/Version", "d=1e9&p=QvxTestApp&code=" + code, 403, "Forbidden\r\n",
        "bad-request"},
-      {"time past 32 bits", "/Updates/Version", "d=17650000000&p=QvxTestApp&code=" + code, 403, "Forbidden\r\n",
-       "bad-request"},
-      {"negative time", "/Updates/Version", "d=-5&p=QvxTestApp&code=" + code, 200, "4.2.5.0\r\n", "version"},
-      {"case of the path", "/updates/version", good, 404, "Not found\r\n", "not-found"},
-      {"other path", "/Updates/Version/x", good, 404, "Not found\r\n", "not-found"},
-  };
+                  {"case of the path", "/updates/version", good, 404, "Not found\r\n", "not-found"},
+        };
   for (const auto& c : cases) {
     const Reply reply = Get(release, c.path, c.query);
     EXPECT_EQ(c.status, reply.status) << c.label;
@@ -249,31 +194,20 @@ TEST(ServerHandler, Downloads) {
   } cases[] = {
       {"application", "/Updates/Actualizacion", DownloadQuery("QvxTestApp!4!1234!ClaveSecreta"), "MSI bytes",
        "installer"},
-      {"application, no leading slash", "Updates/Actualizacion", DownloadQuery("QvxTestApp!4!1234!ClaveSecreta"),
-       "MSI bytes", "installer"},
-      {"key with \"!\" sent as character 7", "/Updates/Actualizacion", DownloadQuery("QvxTestApp!3!5678!Otra|Clave"),
+            {"key with \"!\" sent as character 7", "/Updates/Actualizacion", DownloadQuery("QvxTestApp!3!5678!Otra|Clave"),
        "MSI bytes", "installer"},
       {"package", "Updates/Actualizacion", "d=1765000000&c=Brumo&cod=1", "EXE bytes", "package"},
-      {"package with leading slash", "/Updates/Actualizacion", "d=1765000000&c=Brumo&cod=1", "EXE bytes", "package"},
-      {"wrong key", "/Updates/Actualizacion", DownloadQuery("QvxTestApp!4!1234!Clave"), wrongKey.c_str(),
+            {"wrong key", "/Updates/Actualizacion", DownloadQuery("QvxTestApp!4!1234!Clave"), wrongKey.c_str(),
        "wrong-key"},
       {"key with a plain \"!\"", "/Updates/Actualizacion", DownloadQuery("QvxTestApp!4!5678!Otra!Clave"),
        "La petici\xF3n de actualizaci\xF3n no es v\xE1lida.", "bad-token"},
-      {"unknown customer", "/Updates/Actualizacion", DownloadQuery("QvxTestApp!4!9999!ClaveSecreta"),
-       wrongKey.c_str(), "unknown-customer"},
-      {"no customer data", "/Updates/Actualizacion", DownloadQuery("QvxTestApp!4!!"),
+            {"no customer data", "/Updates/Actualizacion", DownloadQuery("QvxTestApp!4!!"),
        "Escriba su n\xFAmero de cliente y su clave para descargar la actualizaci\xF3n.", "no-customer"},
       {"unknown application", "/Updates/Actualizacion", DownloadQuery("Tramitex!4!1234!ClaveSecreta"),
        "No hay actualizaciones de esta aplicaci\xF3n.", "unknown-app"},
-      {"three fields", "/Updates/Actualizacion", DownloadQuery("QvxTestApp!1234!ClaveSecreta"),
-       "La petici\xF3n de actualizaci\xF3n no es v\xE1lida.", "bad-token"},
-      {"token cut short", "/Updates/Actualizacion", "d=1&c=0123&cod=1",
-       "La petici\xF3n de actualizaci\xF3n no es v\xE1lida.", "bad-token"},
-      {"cod other than 1", "/Updates/Actualizacion", "d=1&c=Brumo&cod=2",
+                  {"cod other than 1", "/Updates/Actualizacion", "d=1&c=Brumo&cod=2",
        "La petici\xF3n de actualizaci\xF3n no es v\xE1lida.", "bad-request"},
-      {"no time", "/Updates/Actualizacion", DownloadQuery("QvxTestApp!4!1234!ClaveSecreta").substr(13),
-       "La petici\xF3n de actualizaci\xF3n no es v\xE1lida.", "bad-request"},
-  };
+        };
   for (const auto& c : cases) {
     const Reply reply = Get(release, c.path, c.query);
     EXPECT_EQ(200, reply.status) << c.label;
@@ -306,11 +240,8 @@ TEST(ServerHandler, FaultsForTests) {
     const char* body;
   } cases[] = {
       {"forced status", {404, false, 0}, version, 404, "Forced status 404\r\n"},
-      {"forced status on a download", {500, false, 0}, download, 500, "Forced status 500\r\n"},
-      {"empty body", {0, true, 0}, version, 200, ""},
-      {"empty installer", {0, true, 0}, download, 200, ""},
-      {"empty body with status", {404, true, 0}, version, 404, ""},
-      {"blank lines", {0, false, 2}, version, 200, "\r\n\r\n4.2.5.0\r\n"},
+            {"empty body", {0, true, 0}, version, 200, ""},
+                  {"blank lines", {0, false, 2}, version, 200, "\r\n\r\n4.2.5.0\r\n"},
       {"blank lines only before versions", {0, false, 2}, download, 200, "MSI bytes"},
   };
   for (const auto& c : cases) {
@@ -343,41 +274,8 @@ TEST(ServerHandler, OneLogLinePerRequest) {
        {"GET", "Updates/Actualizacion", DownloadQuery("QvxTestApp!4!5678!Otra|Clave"), "QUORVEX_UPDATER", 0},
        "1970-01-01T00:00:00Z GET Updates/Actualizacion d=1765000000 cod=1 app=QvxTestApp major=4 number=5678"
        " key=Otra!Clave agent=\"QUORVEX_UPDATER\" status=200 outcome=installer"},
-      {"package", {"GET", "Updates/Actualizacion", "d=7&c=Brumo&cod=1", "", 0},
-       "1970-01-01T00:00:00Z GET Updates/Actualizacion d=7 cod=1 c=Brumo agent=\"\" status=200 outcome=package"},
-  };
+        };
   for (const auto& c : cases) EXPECT_EQ(c.line, HandleRequest(release, {}, c.request).logLine) << c.label;
-}
-
-TEST(ServerCommandLine, Switches) {
-  const struct {
-    std::vector<std::string> args;
-    const char* error;  // nullptr: accepted
-  } cases[] = {
-      {{"--release", "r", "--port", "0", "--status", "404", "--empty-body", "--blank-lines", "2", "--slow-body", "5"},
-       nullptr},
-      {{"--port", "0"}, "--release DIR is needed"},
-      {{"--release", "r", "--port", "65536"}, "--port: missing or bad value"},
-      {{"--release", "r", "--status", "99"}, "--status: missing or bad value"},
-      {{"--release", "r", "--slow-body"}, "--slow-body: missing or bad value"},
-      {{"--release", "r", "--blank-lines", "-1"}, "--blank-lines: missing or bad value"},
-      {{"--release", "r", "--short-body", "--never-answer"}, "exclude each other"},
-      {{"--release", "r", "--port=80"}, "unknown switch --port=80"},
-  };
-  for (const auto& c : cases) {
-    std::string error;
-    const std::optional<ServerOptions> options = ParseServerOptions(c.args, error);
-    EXPECT_EQ(c.error == nullptr, options.has_value()) << c.args.back();
-    if (c.error) {
-      EXPECT_NE(std::string::npos, error.find(c.error)) << error;
-    }
-  }
-  std::string error;
-  const auto options = ParseServerOptions({"--release", "r", "--never-answer", "--status", "404"}, error);
-  ASSERT_TRUE(options);
-  EXPECT_EQ(Transport::NeverAnswer, options->transport);
-  EXPECT_EQ(404, options->handler.forcedStatus);
-  EXPECT_EQ("127.0.0.1", options->host);
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 #include <ole2.h>
 #include <olectl.h>
 
-#include <map>
-
 #include "control/intl_ids.h"
 #include "qvx_test.h"
 
@@ -92,25 +90,6 @@ TEST(ContainerTest, WineAtlHostsDrawsAndDestroysTheControl) {
   EXPECT_EQ(E_FAIL, inPlace->GetWindow(&window)) << "a control without a window says so";
 }
 
-// A property bag in memory.
-struct Bag final : IPropertyBag {
-  std::map<std::wstring, long> values;
-  ULONG refs = 1;
-  STDMETHODIMP QueryInterface(REFIID, void** ppv) override { return *ppv = this, AddRef(), S_OK; }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-  STDMETHODIMP_(ULONG) Release() override { return --refs; }
-  STDMETHODIMP Read(LPCOLESTR name, VARIANT* v, IErrorLog*) override {
-    if (!values.count(name)) return E_INVALIDARG;
-    return V_VT(v) = VT_I4, V_I4(v) = values[name], S_OK;
-  }
-  STDMETHODIMP Write(LPCOLESTR name, VARIANT* v) override {
-    VARIANT n;
-    ::VariantInit(&n);
-    HRESULT hr = ::VariantChangeType(&n, v, 0, VT_I4);
-    return values[name] = V_I4(&n), hr;
-  }
-};
-
 // An extent saved through each persistence interface reaches a new control.
 TEST(ContainerTest, PersistenceCarriesVersionAndExtent) {
   ComScope com;
@@ -120,8 +99,7 @@ TEST(ContainerTest, PersistenceCarriesVersionAndExtent) {
     Query<IOleObject>(c)->GetExtent(DVASPECT_CONTENT, &s);
     return std::to_string(s.cx) + "x" + std::to_string(s.cy);
   };
-  com_ptr<IDispatch> saved = CreateControl(), byStream = CreateControl(), byStorage = CreateControl(),
-                     byBag = CreateControl();
+  com_ptr<IDispatch> saved = CreateControl(), byStream = CreateControl(), byStorage = CreateControl();
   auto stream = Query<IPersistStreamInit>(saved.get());
   ASSERT_EQ(S_OK, stream->InitNew());
   EXPECT_EQ(S_FALSE, stream->IsDirty());
@@ -150,12 +128,7 @@ TEST(ContainerTest, PersistenceCarriesVersionAndExtent) {
   ASSERT_EQ(S_OK, Query<IPersistStreamInit>(byStream.get())->Load(data.get()));
   EXPECT_EQ(E_POINTER, stream->Load(nullptr));
 
-  Bag bag;
-  ASSERT_EQ(S_OK, Query<IPersistPropertyBag>(saved.get())->Save(&bag, TRUE, TRUE));
-  EXPECT_EQ(static_cast<long>(qvx::kQVXIntlExchangeVersion), bag.values[L"_Version"]);
-  ASSERT_EQ(S_OK, Query<IPersistPropertyBag>(byBag.get())->Load(&bag, nullptr));
-  EXPECT_EQ(1u, bag.refs) << "the control must not keep the bag";
-  for (IDispatch* c : {byStream.get(), byStorage.get(), byBag.get()}) EXPECT_EQ("1234x567", extentOf(c));
+  for (IDispatch* c : {byStream.get(), byStorage.get()}) EXPECT_EQ("1234x567", extentOf(c));
 }
 
 // An event sink that offers IDispatch but not the event interface itself,

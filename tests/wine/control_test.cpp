@@ -5,6 +5,7 @@
 #include <ocidl.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <functional>
 
@@ -37,6 +38,13 @@ std::string Describe(HRESULT hr, const VARIANT& v, UINT argErr) {
   }
 }
 
+// A BSTR with an embedded NUL: the text goes on after it.
+Var WithNul() {
+  Var v;
+  V_VT(&v.v) = VT_BSTR, V_BSTR(&v.v) = ::SysAllocStringLen(L"1\0\x32", 3);
+  return v;
+}
+
 template <typename... T>
 std::vector<Var> Args(T&&... values) {
   std::vector<Var> args;
@@ -54,7 +62,7 @@ TEST(ControlTest, CallsByNameUnderTheUsersSettings) {
     const NumberSettings* settings;
     const wchar_t* method;
     std::function<std::vector<Var>()> args;
-    const char* result;
+    std::string result;
   } calls[] = {
       {&es, L"ConvertStrToIntlStr", [] { return Args(L"1234567.891", 1L); }, "T:1.234.567,891"},
       {&es, L"ConvertStrToIntlStr", [] { return Args(L"ñ1234.5", short(1)); }, "T:ñ1.234,5"},
@@ -65,6 +73,7 @@ TEST(ControlTest, CallsByNameUnderTheUsersSettings) {
       {&english, L"ConvertFltToIntlStr", [] { return Args(1234567.5, 0L, 1L); }, "T:1,234,567.50"},
       {&fours, L"ConvertFltToIntlStr", [] { return Args(-12345.6, 0L, 1L); }, "T:~-1'2345.600"},
       {&es, L"ConvertIntlStrToStr", [] { return Args(L"-1.234.567,89"); }, "T:-1234567.89"},
+      {&es, L"ConvertIntlStrToStr", [] { return Args(WithNul()); }, std::string("T:1\0" "2", 5)},
       {&blanks, L"ConvertIntlStrToStr", [] { return Args(L"--1 234 567,5"); }, "T:-1234567.5"},
       {&fours, L"ConvertIntlStrToFlt", [] { return Args(L"~-1'234.5x"); }, "R:-1234.5"},
       {&es, L"ValidateIntlStr", [] { return Args(L"1.234,5"); }, "B:-1"},
@@ -83,6 +92,16 @@ TEST(ControlTest, CallsByNameUnderTheUsersSettings) {
     const HRESULT hr = CallByName(control.get(), c.method, raw, &result.v, &argErr);
     EXPECT_EQ(c.result, Describe(hr, result.v, argErr)) << qvx::fw::AnsiFromWide(c.method, wcslen(c.method));
   }
+  // A host that set a numeric locale with a comma point: msvcrt is shared with the module.
+  ScopedNumberSettings settings(es);
+  const char* host = nullptr;
+  for (const char* name : {"Spanish_Spain.1252", "Spanish", "German_Germany.1252"})
+    if (!host) host = std::setlocale(LC_NUMERIC, name);
+  ASSERT_TRUE(host && *std::localeconv()->decimal_point == ',');
+  Var value(1234.5), decimals(2L), flags(1L);
+  EXPECT_EQ(L"1.234,50", CallText(control.get(), L"ConvertFltToIntlStr", {value.v, decimals.v, flags.v}));
+  EXPECT_EQ(',', *std::localeconv()->decimal_point) << "the host's locale is left as it was";
+  std::setlocale(LC_ALL, "C");
 }
 
 TEST(ControlTest, VerifyCtrlVersionAnswersFromTheRegisteredFile) {

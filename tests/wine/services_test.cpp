@@ -67,6 +67,9 @@ TEST_F(CustomerStore, ReadsTheFirstKeyElseTheSecondWhole) {
   first_.SetText("Nombre", std::string(255, 'n'));
   first_.Set("Tfno", REG_SZ, "ab\0cd", 6);
   EXPECT_EQ("1|" + std::string(255, 'n') + "||ab||ABCD", Read()) << "no fallback per value";
+  CustomerData data;
+  bool fallback = true;
+  EXPECT_TRUE(qvx::mail::ReadCustomerData(data, fallback) && fallback) << "the first key leaves the caller's flag";
   EXPECT_EQ("", qvx::mail::ReadCustomerKey()) << "no DataBin under the first key";
   const struct {
     const char* value;
