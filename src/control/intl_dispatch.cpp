@@ -7,6 +7,7 @@
 #include "intl/number_format.h"
 #include "intl/number_parse.h"
 #include "intl/regional_settings.h"
+#include "mail/dlg_solicitar_act.h"
 #include "update/version_query.h"
 
 namespace qvx {
@@ -61,6 +62,10 @@ void GetLastAppVersionFromVandrel(void*, DispatchCall& call) {
   call.SetOutText(2, std::move(error));
 }
 
+// The form opens, runs and stores the customer's data; nothing comes back.
+void SendActRequest(void*, DispatchCall& call) {
+  mail::RunActRequestForm({call.Text(0), call.Text(1), call.Text(2), call.Text(3), call.Text(4)});
+}
 
 const fw::DispatchEntry kMethods[] = {
     {L"ConvertStrToIntlStr", 3, {{L"lpctstrVal", ParamType::Text}, {L"nFlags", ParamType::Long}}, ResultType::Text,
@@ -78,6 +83,10 @@ const fw::DispatchEntry kMethods[] = {
     {L"GetLastAppVersionFromVandrel", 15,
      {{L"csAppName", ParamType::Text}, {L"csVersion", ParamType::OutText}, {L"csError", ParamType::OutText}},
      ResultType::Bool, GetLastAppVersionFromVandrel},
+    {L"SendActRequest", 19,
+     {{L"csPathApp", ParamType::Text}, {L"csAppName", ParamType::Text}, {L"csLongName", ParamType::Text},
+      {L"csVer", ParamType::Text}, {L"csUpdateVer", ParamType::Text}},
+     ResultType::None, SendActRequest},
 };
 
 }  // namespace

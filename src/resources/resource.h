@@ -14,6 +14,10 @@
 #define IDS_SUPPORT_MAILBOX 126
 #define IDS_INTERNET_ERROR 127       // "%lu" a WinInet error without a system message
 #define IDS_SEPARATORS_EQUAL 1087   // the separators stay equal after the warning
+#define IDS_SA_CAPTION 1090         // caption of the update request's message boxes
+#define IDS_SA_FIELD_EMPTY 1091
+#define IDS_SA_SEND_FAILED 1092
+#define IDS_SA_SENT 1093
 
 // Bitmaps
 #define IDB_QVXINTL_TOOLBOX 1      // 16x15, 16 colours
@@ -24,3 +28,18 @@
 #define IDC_CONFIG_REG_COMMA 341   // first radio: decimal ",", thousands "."
 #define IDC_CONFIG_REG_POINT 342   // second radio: decimal ".", thousands ","
 
+// Update request form
+#define IDI_SOLICITAR_ACT 260
+#define IDD_SOLICITAR_ACT 263
+#define IDC_SA_UPDATEVER 316       // new version
+#define IDC_SA_ICON 320
+#define IDC_SA_NOMBRE 1036
+#define IDC_SA_NIF 1037
+#define IDC_SA_TFNO 1038
+#define IDC_SA_EMAIL 1039
+#define IDC_SA_NUMCLIENTE 1040
+#define IDC_SA_APPNAME 1041
+#define IDC_SA_LONGNAME 1042
+#define IDC_SA_ENVIAR 1044
+#define IDC_SA_VER 1045            // installed version
+#define IDC_SA_COMENTARIO 1048

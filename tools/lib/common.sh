@@ -8,7 +8,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 QVX_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 libwine-dev xvfb
               cmake googletest locales clang libclang-rt-14-dev debootstrap qemu-user-static
-              libcpp-httplib-dev pkg-config)
+              libcpp-httplib-dev pkg-config python3-aiosmtpd)
 
 log() { printf '== %s\n' "$*"; }
 
