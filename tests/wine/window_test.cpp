@@ -221,11 +221,17 @@ TEST_F(SeparatorDialogTest, LayoutAndTexts) {
       {75, 75, 165, 10, L"Button", L"  \".\" Separador decimal  y  \",\" Separador miles", BS_AUTORADIOBUTTON},
       {132, 98, 50, 14, L"Button", L"Aceptar", BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP},
   };
+  // The warning belongs to the thread's active window: here a palette of the host, not its main window.
+  qvx::fw::unique_hwnd palette(::CreateWindowW(L"STATIC", L"palette", WS_POPUP | WS_VISIBLE, 500, 40, 80, 40,
+                                               host_->main, nullptr, nullptr, nullptr));
+  ::SetActiveWindow(palette.get());
   std::wstring caption, problems;
+  HWND owner = nullptr;
   std::thread user([&] {
     HWND dialog = WaitForWindow(L"#32770", kTitle, 3000);
     if (!dialog) return;
     caption = WindowText(dialog);
+    owner = ::GetWindow(dialog, GW_OWNER);
     RECT client, size = {0, 0, 316, 119};
     ::GetClientRect(dialog, &client);
     ::MapDialogRect(dialog, &size);
@@ -256,6 +262,7 @@ TEST_F(SeparatorDialogTest, LayoutAndTexts) {
   EXPECT_EQ(S_OK, SetIntlKeyDec(control.get(), true));
   user.join();
   EXPECT_EQ(kTitle, caption);
+  EXPECT_EQ(palette.get(), owner);
   EXPECT_EQ(L"", problems);
   SetIntlKeyDec(control.get(), false);
 }
