@@ -61,7 +61,6 @@ void GetLastAppVersionFromVandrel(void*, DispatchCall& call) {
   call.SetOutText(2, std::move(error));
 }
 
-
 const fw::DispatchEntry kMethods[] = {
     {L"ConvertStrToIntlStr", 3, {{L"lpctstrVal", ParamType::Text}, {L"nFlags", ParamType::Long}}, ResultType::Text,
      ConvertStrToIntlStr},
