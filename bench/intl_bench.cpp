@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
+
 namespace {
 
 constexpr wchar_t kProgId[] = L"Quorvex.QuorvexIntl.Internationalization.1";
@@ -27,17 +29,6 @@ constexpr double kMegabyteGoalMs = 100.0;
 // batch is the one least disturbed by the rest of the machine.
 constexpr int kRounds = 5;
 constexpr double kBatchSeconds = 0.06;
-
-double Seconds() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    ::QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER now;
-  ::QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / frequency;
-}
 
 template <typename Body>
 double TimeBatch(Body& body, long n) {

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "common/deployment_settings.h"
 #include "common/request_encoding.h"
 #include "common/system_info.h"
@@ -34,17 +35,6 @@ using qvx::fw::unique_hkey;
 constexpr wchar_t kProgId[] = L"Quorvex.QuorvexIntl.Internationalization.1";
 constexpr int kRounds = 200;
 constexpr double kRatioGoal = 1.2;
-
-double Seconds() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    ::QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER now;
-  ::QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / frequency;
-}
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());

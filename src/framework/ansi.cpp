@@ -29,6 +29,18 @@ std::wstring WideFromAnsi(const std::string& text) {
   return out;
 }
 
+std::string CutAnsi(std::string text, size_t max) {
+  if (text.size() <= max) return text;
+  size_t end = 0;
+  while (end < max) {
+    const size_t step = ::IsDBCSLeadByte(static_cast<BYTE>(text[end])) ? 2 : 1;
+    if (end + step > max) break;
+    end += step;
+  }
+  text.resize(end);
+  return text;
+}
+
 BSTR BstrFromAnsi(const std::string& text) {
   if (text.size() > INT_MAX) return nullptr;
   const int length = static_cast<int>(text.size());

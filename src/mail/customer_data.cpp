@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/maker_registry.h"
+#include "framework/ansi.h"
 #include "framework/handles.h"
 
 namespace qvx::mail {
@@ -57,16 +58,7 @@ std::string ReadText(HKEY key, const char* name) {
 // The text as far as its first NUL, cut to the 255 characters that a value
 // holds, without splitting a double-byte character of the ANSI code page.
 std::string StoredText(const std::string& text) {
-  std::string value = text.substr(0, text.find('\0'));
-  if (value.size() <= kCustomerTextMax) return value;
-  size_t end = 0;
-  while (end < kCustomerTextMax) {
-    const size_t step = ::IsDBCSLeadByte(static_cast<BYTE>(value[end])) ? 2 : 1;
-    if (end + step > kCustomerTextMax) break;
-    end += step;
-  }
-  value.resize(end);
-  return value;
+  return fw::CutAnsi(text.substr(0, text.find('\0')), kCustomerTextMax);
 }
 
 bool WriteText(HKEY key, const char* name, const std::string& text) {

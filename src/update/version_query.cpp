@@ -10,6 +10,7 @@
 #include "common/file_version.h"
 #include "common/request_encoding.h"
 #include "common/system_info.h"
+#include "framework/ansi.h"
 #include "framework/handles.h"
 #include "framework/module_state.h"
 #include "mail/customer_data.h"
@@ -49,18 +50,6 @@ std::string CredentialsToken() {
   return EncodeRequestText(VersionCredentials(customer.number, MachineIdentifier(), DecodeServerText(storedKey)));
 }
 
-std::string CutToErrorLength(std::string text) {
-  if (text.size() <= kErrorTextMax) return text;
-  size_t end = 0;  // never split a double-byte character of the ANSI code page
-  while (end < kErrorTextMax) {
-    const size_t step = ::IsDBCSLeadByte(static_cast<BYTE>(text[end])) ? 2 : 1;
-    if (end + step > kErrorTextMax) break;
-    end += step;
-  }
-  text.resize(end);
-  return text;
-}
-
 // The system's message for a WinInet error (wininet.dll holds them, the
 // system the others), without its line end.
 std::string InternetErrorText(DWORD code) {
@@ -70,11 +59,11 @@ std::string InternetErrorText(DWORD code) {
                                  (wininet ? FORMAT_MESSAGE_FROM_HMODULE : 0),
                              wininet, code, 0, message, sizeof(message), nullptr);
   while (n > 0 && (message[n - 1] == '\r' || message[n - 1] == '\n' || message[n - 1] == ' ')) --n;
-  if (n > 0) return CutToErrorLength(std::string(message, n));
+  if (n > 0) return fw::CutAnsi(std::string(message, n), kErrorTextMax);
   std::string text = fw::LoadResString(IDS_INTERNET_ERROR);
   const size_t at = text.find("%lu");
   if (at != std::string::npos) text.replace(at, 3, std::to_string(code));
-  return CutToErrorLength(text);
+  return fw::CutAnsi(text, kErrorTextMax);
 }
 
 std::string PathErrorText(UINT id, const std::string& path, DWORD status = 0) {

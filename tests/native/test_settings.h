@@ -1,26 +1,17 @@
 // Made-up regional settings shared by the native tests.
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "intl/number_settings.h"
 
 namespace qvx::intl {
 
-// A Spanish user: 1.234,5 with a leading zero and two decimals.
-inline NumberSettings Spanish() {
-  NumberSettings s;
-  s.decimalSep = ",";
-  s.thousandSep = ".";
-  s.negativeSign = "-";
-  s.grouping = 3;
-  s.numDigits = 2;
-  s.leadingZero = 1;
-  return s;
-}
-
-inline NumberSettings SpanishWith(void (*change)(NumberSettings&)) {
-  NumberSettings s = Spanish();
-  change(s);
-  return s;
+// The defaults are a Spanish user: 1.234,5 with two decimals and a leading zero.
+inline NumberSettings Settings(std::string decimal = ",", std::string thousand = ".", std::string negative = "-",
+                               long grouping = 3, long digits = 2, long leadingZero = 1) {
+  return {std::move(decimal), std::move(thousand), std::move(negative), grouping, digits, leadingZero};
 }
 
 }  // namespace qvx::intl

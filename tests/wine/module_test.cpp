@@ -117,11 +117,7 @@ TEST(ModuleTest, FactoryControlsAndTheUnloadAnswer) {
   Var value(1234.4), decimals(0L), flags(2L);
   EXPECT_EQ(L"1234", CallText(outer.get(), L"ConvertFltToIntlStr", {value.v, decimals.v, flags.v}));
 
-  // Each of these keeps the module: a factory, a lock, a control, a connection point.
-  ASSERT_EQ(S_OK, factory->LockServer(FALSE)) << "an unbalanced unlock";
-  ASSERT_EQ(S_OK, factory->LockServer(TRUE));
-  factory.reset();
-  EXPECT_EQ(S_FALSE, m.canUnloadNow()) << "a lock and a control";
+  // Each of these keeps the module: a factory, a control, a connection point, a lock.
   com_ptr<IConnectionPoint> point;
   {
     com_ptr<IConnectionPointContainer> container;
@@ -129,12 +125,17 @@ TEST(ModuleTest, FactoryControlsAndTheUnloadAnswer) {
     ASSERT_EQ(S_OK, container->FindConnectionPoint(qvx::DIID_DQVXIntlEvents, point.put()));
   }
   outer.reset();
-  EXPECT_EQ(S_FALSE, m.canUnloadNow()) << "a lock and a connection point";
+  factory.reset();
+  EXPECT_EQ(S_FALSE, m.canUnloadNow()) << "the connection point keeps its control";
+  ASSERT_EQ(S_OK, m.getClassObject(qvx::CLSID_QVXIntl, IID_IClassFactory, factory.put_void()));
+  ASSERT_EQ(S_OK, factory->LockServer(FALSE)) << "an unbalanced unlock";
+  ASSERT_EQ(S_OK, factory->LockServer(TRUE));
+  factory.reset();
+  point.reset();
+  EXPECT_EQ(S_FALSE, m.canUnloadNow()) << "the lock alone";
   ASSERT_EQ(S_OK, m.getClassObject(qvx::CLSID_QVXIntl, IID_IClassFactory, factory.put_void()));
   ASSERT_EQ(S_OK, factory->LockServer(FALSE));
   factory.reset();
-  EXPECT_EQ(S_FALSE, m.canUnloadNow()) << "the connection point keeps its control";
-  point.reset();
   EXPECT_EQ(S_OK, m.canUnloadNow());
 }
 

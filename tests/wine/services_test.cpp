@@ -176,6 +176,7 @@ TEST(StartUpTest, FolderTableAndModuleState) {
     if (row.help.empty()) continue;
     qvx::fw::AttachModule(::GetModuleHandleW(nullptr));
     const std::string firstName = qvx::fw::Module().appName;
+    EXPECT_EQ("qvx_control_tests", firstName) << "the module's file name without its extension";
     qvx::CQVXIntlApp app;
     EXPECT_TRUE(app.InitInstance());
     EXPECT_EQ(row.help, qvx::fw::Module().helpFilePath);

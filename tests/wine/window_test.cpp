@@ -135,6 +135,12 @@ TEST_F(KeyDecHookTest, TheHookLivesAsLongAsTheControls) {
 }
 
 constexpr wchar_t kTitle[] = L"Advertencia configuración regional de sistema";
+
+// A dialog not found by its caption may still be up: end it, so that the test
+// fails instead of waiting in its modal loop.
+void Dismiss() {
+  if (HWND any = WaitForWindow(L"#32770", nullptr, 1000)) ::PostMessageW(any, WM_COMMAND, IDOK, 0);
+}
 constexpr int kCommaRadio = 341, kPointRadio = 342;
 
 bool Checked(HWND dialog, int id) { return ::SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -177,7 +183,7 @@ TEST_F(SeparatorDialogTest, TheAnswerIsWrittenOrTheHostAskedToClose) {
     std::wstring seen;
     std::thread user([&] {
       HWND dialog = WaitForWindow(L"#32770", kTitle, 3000);
-      if (!dialog) return;
+      if (!dialog) return Dismiss();
       ::Sleep(100);
       seen = L"proposed " + std::to_wstring(Checked(dialog, kCommaRadio) ? kCommaRadio : Checked(dialog, kPointRadio) ? kPointRadio : 0);
       if (row.click) ClickWindow(::GetDlgItem(dialog, row.click)), ::Sleep(100);
@@ -221,11 +227,17 @@ TEST_F(SeparatorDialogTest, LayoutAndTexts) {
       {75, 75, 165, 10, L"Button", L"  \".\" Separador decimal  y  \",\" Separador miles", BS_AUTORADIOBUTTON},
       {132, 98, 50, 14, L"Button", L"Aceptar", BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP},
   };
+  // The warning belongs to the thread's active window: here a palette of the host, not its main window.
+  qvx::fw::unique_hwnd palette(::CreateWindowW(L"STATIC", L"palette", WS_POPUP | WS_VISIBLE, 500, 40, 80, 40,
+                                               host_->main, nullptr, nullptr, nullptr));
+  ::SetActiveWindow(palette.get());
   std::wstring caption, problems;
+  HWND owner = nullptr;
   std::thread user([&] {
     HWND dialog = WaitForWindow(L"#32770", kTitle, 3000);
-    if (!dialog) return;
+    if (!dialog) return Dismiss();
     caption = WindowText(dialog);
+    owner = ::GetWindow(dialog, GW_OWNER);
     RECT client, size = {0, 0, 316, 119};
     ::GetClientRect(dialog, &client);
     ::MapDialogRect(dialog, &size);
@@ -256,6 +268,7 @@ TEST_F(SeparatorDialogTest, LayoutAndTexts) {
   EXPECT_EQ(S_OK, SetIntlKeyDec(control.get(), true));
   user.join();
   EXPECT_EQ(kTitle, caption);
+  EXPECT_EQ(palette.get(), owner);
   EXPECT_EQ(L"", problems);
   SetIntlKeyDec(control.get(), false);
 }
