@@ -71,9 +71,26 @@ bool WaitUntil(Test test, DWORD ms = 20000) {
   return true;
 }
 
+// A visible dialog of that title (FindWindow alone may find one being destroyed).
+HWND Shown(const wchar_t* title) {
+  for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32770", title)) != nullptr;)
+    if (::IsWindowVisible(w)) return w;
+  return nullptr;
+}
+
 int Focus(HWND form) {
-  GUITHREADINFO info = {sizeof info};
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
   return ::GetGUIThreadInfo(::GetWindowThreadProcessId(form, nullptr), &info) ? ::GetDlgCtrlID(info.hwndFocus) : 0;
+}
+
+// Does act() until done() holds, three times at most: under Wine, input into
+// a window just shown is now and then lost, and a user would try again.
+template <typename Act, typename Done>
+bool Try(Act act, Done done) {
+  for (int attempt = 0; attempt < 3; ++attempt)
+    if (act(), WaitUntil(done, 5000)) return true;
+  return false;
 }
 
 // Real keys: the text as typed letters; "\n" as Ctrl+Enter, the comment's line break.
@@ -84,8 +101,9 @@ void Type(const std::wstring& text) {
       SendKey(VK_CONTROL, false), PressKey(VK_RETURN), SendKey(VK_CONTROL, true);
       continue;
     }
-    INPUT in[2] = {{INPUT_KEYBOARD}, {INPUT_KEYBOARD}};
-    in[0].ki = {0, c, KEYEVENTF_UNICODE}, in[1].ki = {0, c, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP};
+    INPUT in[2] = {};
+    for (int up = 0; up < 2; ++up)
+      in[up].type = INPUT_KEYBOARD, in[up].ki.wScan = c, in[up].ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
     ::SendInput(2, in, sizeof(INPUT));
   }
 }
@@ -127,35 +145,44 @@ class MailForm : public ::testing::Test {
     user_.SetText("MailServer", "127.0.0.1:" + std::to_string(Port(mode)));
     Seen seen;
     std::thread user([&] {
-      const HWND form = WaitForWindow(L"#32770", L"Solicitud de actualización", 30000);
-      if (!form) {
+      HWND form = nullptr;
+      if (!WaitUntil([&] { return (form = Shown(L"Solicitud de actualización")) != nullptr; }, 30000)) {
         ADD_FAILURE() << "no form";
         return;
       }
+      // Ready for a user once it is in front with the focus in it.
+      EXPECT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == form && Focus(form) != 0; }));
       for (const auto& [id, text] : typed) {
-        ClickWindow(::GetDlgItem(form, id));
-        EXPECT_TRUE(WaitUntil([&] { return Focus(form) == id; })) << id;
-        ::SendDlgItemMessageW(form, id, EM_SETSEL, 0, -1);
-        Type(text);
         const std::wstring shown = std::regex_replace(text, std::wregex(L"\n"), L"\r\n");
-        EXPECT_TRUE(WaitUntil([&] { return WindowText(::GetDlgItem(form, id)) == shown; })) << id;
+        EXPECT_TRUE(Try([&] {
+          // To the field as Tab takes a user there, its text selected, then typed.
+          ::SendMessageW(form, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(form, id)), TRUE);
+          Type(text);
+        }, [&] { return WindowText(::GetDlgItem(form, id)) == shown; })) << id;
       }
-      if (send) {
-        ClickWindow(::GetDlgItem(form, kEnviar));
+      // To "Enviar" as Tab takes a user there, then Space: the button holds the
+      // focus while the request goes, until a message box takes it.
+      auto box = [] { return Shown(L"Quorvex Ingenieros"); };
+      if (send && Try([&] {
+            ::SendMessageW(form, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(form, kEnviar)), TRUE);
+            PressKey(VK_SPACE);
+          }, [&] { return Focus(form) == kEnviar || box() || !::IsWindow(form); })) {
         // A silent server keeps the form busy for its 3 s, never for the 60 s time-out.
-        if (HWND box = WaitForWindow(L"#32770", L"Quorvex Ingenieros", 30000)) {
-          WaitUntil([&] { return ::FindWindowExW(box, nullptr, L"Button", nullptr) != nullptr; });
-          ::EnumChildWindows(box, ReadBox, reinterpret_cast<LPARAM>(&seen.box));
-          PressKey(VK_RETURN);
-          EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box); }));
+        if (HWND shown = nullptr; WaitUntil([&] { return (shown = box()) != nullptr; }, 30000)) {
+          WaitUntil([&] { return ::FindWindowExW(shown, nullptr, L"Button", nullptr) != nullptr; });
+          ::EnumChildWindows(shown, ReadBox, reinterpret_cast<LPARAM>(&seen.box));
+          // Space on its button: the box ends on the key's release, so that no
+          // key of it is left to reach the next form (Enter ends it on the press).
+          EXPECT_TRUE(Try([] { PressKey(VK_SPACE); }, [&] { return !::IsWindow(shown); }));
         }
       }
-      if (WaitUntil([&] { return !::IsWindow(form) || (seen.focus = Focus(form)) == focus || focus < 0; }, 5000) &&
-          !::IsWindow(form))
-        return;
-      ClickWindow(::GetDlgItem(form, IDCANCEL));
-      if (!WaitUntil([&] { return !::IsWindow(form); })) ::PostMessageW(form, WM_COMMAND, IDCANCEL, 0);
+      WaitUntil([&] { return !::IsWindow(form) || (seen.focus = Focus(form)) == focus || focus < 0; }, 5000);
+      if (::IsWindow(form) && !Try([] { PressKey(VK_ESCAPE); }, [&] { return !::IsWindow(form); }))
+        ::PostMessageW(form, WM_COMMAND, IDCANCEL, 0);
     });
+    // Whatever a previous form left in this thread's queue stays out of this one.
+    for (MSG m; ::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) {
+    }
     Var path(L""), app(L"Aplicación Ñandú"), longName(L"Cálculo de estructuras"), ver(L"4.2.5.0"), upd(L"4.3.0.0");
     EXPECT_EQ(S_OK, CallByName(control_.get(), L"SendActRequest", {path.v, app.v, longName.v, ver.v, upd.v}, nullptr));
     user.join();
@@ -246,11 +273,13 @@ TEST_F(MailForm, EdgesAndFaults) {
       EXPECT_EQ(row.commands, Commands(row.mode));
     } else {
       EXPECT_EQ(before + (row.box == kSent), Mails());
-      EXPECT_NE(std::string::npos, Mail(before + 1).find("\nfrom " + row.commands + "\n")) << Mail(before + 1);
+      if (row.box == kSent) {
+        EXPECT_NE(std::string::npos, Mail(before + 1).find("\nfrom " + row.commands + "\n"));
+      }
     }
     for (const ScratchKey* key : {&first_, &second_}) {
       EXPECT_EQ(std::string(row.nif) + '\0', key->Get("NIF")) << key->path();
-      EXPECT_EQ(std::string(row.stored ? "\5" : "\0") + std::string(3, '\0'), key->Get("Flags")) << key->path();
+      EXPECT_EQ(std::string(row.stored ? "\5\0\0\0" : "\0\0\0\0", 4), key->Get("Flags")) << key->path();
     }
   }
 }
