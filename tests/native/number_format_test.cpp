@@ -16,8 +16,6 @@
 namespace qvx::intl {
 namespace {
 
-using namespace std::string_literals;
-
 TEST(ConvertStrToIntlStr, Cases) {
   const NumberSettings es = Settings(), noZero = Settings(",", ".", "-", 3, 2, 0);
   struct Case { const char* name; NumberSettings settings; std::string input; long flags; std::string expected; };
@@ -28,7 +26,7 @@ TEST(ConvertStrToIntlStr, Cases) {
       {"only the first point splits", es, "1.2.3", DEC_MINIMO, "1,2.3"},
       {"only the first minus is the sign", es, "--5", DEC_MINIMO, "--5"},
       {"every character is grouped", es, "-12-4", DEC_FIJO_MILES, "-1.2-4"},
-      {"embedded NUL is a character", es, "12\0"s "45.6", DEC_MINIMO_MILES, "12.\0"s "45,6"},
+      {"NUL is a character", es, std::string("12\0" "45.6", 7), DEC_MINIMO_MILES, std::string("12.\0" "45,6", 8)},
       {"leading zeros kept", es, "007.50", DEC_MINIMO, "007,50"},
       {"no leading zero", noZero, "0.25", DEC_MINIMO, ",25"},
       {"minus in the run is kept", noZero, "0-05", DEC_MINIMO, "-5"},

@@ -12,16 +12,12 @@
 namespace qvx::intl {
 namespace {
 
-std::string Current(int category) {
-  const char* name = std::setlocale(category, nullptr);
-  return name ? name : "";
-}
-
 // The host may switch the runtime's locale, here to one with a decimal comma
 // where installed (locale-gen es_ES.UTF-8), else it stays "C". Each scope
 // switches only LC_NUMERIC and restores the name it saw, and the conversions
 // read and print a point whatever the host set.
 TEST(HostLocale, SetLocaleUserSwitchesOneCategoryAndRestoresWhatItSaw) {
+  auto Current = [](int category) { return std::string(std::setlocale(category, nullptr)); };
   const std::string saved = Current(LC_ALL);
   ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr) << "C.UTF-8 is part of every glibc";
   const std::string host = Current(LC_ALL);

@@ -1,5 +1,6 @@
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -21,17 +22,15 @@ const std::string kMachine = "0123456789ABCDEF0123456789ABCDEF";
 struct SampleRelease {
   fs::path root = mkdtemp(std::string("/tmp/qvx_release_XXXXXX").data());
   SampleRelease() {
-    Write("customers.txt", "# number key\r\n1234 ClaveSecreta\r\n\r\n5678   Otra!Clave  \r\n");
-    Write("apps/QvxTestApp/version.txt", "4.2.5.0\n");
-    Write("apps/QvxTestApp/setup.msi", "MSI bytes");
-    Write("package/version.txt", " 2.1.0.3 \r\nignored\n");
-    Write("package/setup.exe", "EXE bytes");
+    for (const auto& [name, bytes] : std::map<std::string, std::string>{
+             {"customers.txt", "# number key\r\n1234 ClaveSecreta\r\n\r\n5678   Otra!Clave  \r\n"},
+             {"apps/QvxTestApp/version.txt", "4.2.5.0\n"}, {"apps/QvxTestApp/setup.msi", "MSI bytes"},
+             {"package/version.txt", " 2.1.0.3 \r\nignored\n"}, {"package/setup.exe", "EXE bytes"}}) {
+      fs::create_directories((root / name).parent_path());
+      std::ofstream(root / name, std::ios::binary) << bytes;
+    }
   }
   ~SampleRelease() { fs::remove_all(root); }
-  void Write(const std::string& name, const std::string& bytes) {
-    fs::create_directories((root / name).parent_path());
-    std::ofstream(root / name, std::ios::binary) << bytes;
-  }
   std::optional<Release> Load(std::string& error) const { return LoadRelease(root.string(), error); }
 };
 
@@ -54,8 +53,7 @@ TEST(ServerRelease, LoadsTheLayoutAndRefusesWhatBreaksIt) {
 
 // "|" stands for character 7, the version token's separator and a download key's "!".
 std::string Token(std::string fields) {
-  for (char& c : fields)
-    if (c == '|') c = '\x07';
+  std::replace(fields.begin(), fields.end(), '|', '\x07');
   return EncodeRequestText(fields);
 }
 
