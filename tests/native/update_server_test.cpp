@@ -62,22 +62,21 @@ TEST(ServerHandler, Answers) {
   std::string error;
   const Release release = sample.Load(error).value();
   const std::string m = "|" + kMachine + "|", code = "&code=" + Token("1234" + m + "ClaveSecreta");
-  const std::string good = "d=1&p=QvxTestApp" + code;
+  const std::string good = "d=1&p=QvxTestApp" + code, ask = "d=1&p=QvxTestApp&code=", forbidden = "Forbidden\r\n";
   const std::string version = "/Updates/Version", download = "/Updates/Actualizacion", app = "d=1&cod=1&c=";
   const std::string damaged = good.substr(0, good.size() - 1) + (good.back() == '0' ? "1" : "0");
   struct Case { const char* label; std::string method, path, query; int status; std::string body, outcome; };
   const Case cases[] = {
       {"customer", "GET", version, good, 200, "4.2.5.0\r\n", "version"},
       {"anonymous", "GET", version, "d=-5&p=QvxTestApp&code=" + Token(m), 200, "4.2.5.0\r\n", "version"},
-      {"with package, name escaped", "HEAD", "/Updates/Versioncc", "d=1&p=Qvx%54estApp&code=" + Token(m), 200,
+      {"with package, escaped", "HEAD", "/Updates/Versioncc", "d=1&%70=Qvx%54estApp&code=" + Token(m), 200,
        "4.2.5.0#Brumo#2.1.0.3\r\n", "version"},
       {"unknown application", "GET", version, "d=1&p=Tramitex&code=" + Token(m), 404, "Not found\r\n", "unknown-app"},
-      {"unknown customer", "GET", version, "d=1&p=QvxTestApp&code=" + Token("9999" + m + "ClaveSecreta"), 403,
-       "Forbidden\r\n", "unknown-customer"},
-      {"wrong key", "GET", version, "d=1&p=QvxTestApp&code=" + Token("1234" + m + "Clave"), 403, "Forbidden\r\n",
-       "wrong-key"},
-      {"damaged token", "GET", version, damaged, 403, "Forbidden\r\n", "bad-token"},
-      {"d not a number", "GET", version, "d=1x&p=QvxTestApp" + code, 403, "Forbidden\r\n", "bad-request"},
+      {"unknown customer", "GET", version, ask + Token("9999" + m + "Clave"), 403, forbidden, "unknown-customer"},
+      {"wrong key", "GET", version, ask + Token("1234" + m + "Clave"), 403, forbidden, "wrong-key"},
+      {"damaged token", "GET", version, damaged, 403, forbidden, "bad-token"},
+      {"lower-case id", "GET", version, ask + Token("|0123456789abcdef0123456789ABCDEF|"), 403, forbidden, "bad-token"},
+      {"d not a number", "GET", version, "d=1x&p=QvxTestApp" + code, 403, forbidden, "bad-request"},
       {"case of the path", "GET", "/updates/version", good, 404, "Not found\r\n", "not-found"},
       {"POST", "POST", version, good, 405, "Method not allowed\r\n", "bad-method"},
       // Downloads answer 200: the installer, or "@ERROR@" and the scrambled reason (shown decoded here).
@@ -98,8 +97,24 @@ TEST(ServerHandler, Answers) {
     EXPECT_EQ(c.outcome, reply.outcome) << c.label;
     EXPECT_EQ(c.body, reply.body.rfind("@ERROR@", 0) ? reply.body : DecodeServerText(reply.body.substr(7))) << c.label;
   }
+  // What a client sent is decoded, and cannot break the log line.
+  EXPECT_EQ("2026-12-06T14:00:00Z GET /Updates/Version p=Mi\\x20App\\xF3 d=1 number=1234 machine=" + kMachine +
+                " key=ClaveSecreta agent=\"Tramitex \\\"4\\\"\\x0A\" status=404 outcome=unknown-app",
+            HandleRequest(release, {}, {"GET", version, "p=Mi%20App%F3&d=1" + code, "Tramitex \"4\"\n", 1796565600})
+                .logLine);
+  // The fault modes that the module's tests ask for; without a package, Versioncc answers the version alone.
+  Release bare = release;
+  bare.packageVersion.clear();
+  const std::pair<HandlerOptions, std::string> modes[] = {
+      {{404, false, 0}, "404 Forced status 404\r\n"}, {{0, true, 0}, "200 "},
+      {{0, false, 2}, "200 \r\n\r\n4.2.5.0\r\n"}};
+  for (const auto& [options, reply] : modes) {
+    const Reply got = HandleRequest(bare, options, {"GET", "/Updates/Versioncc", good, "", 0});
+    EXPECT_EQ(reply, std::to_string(got.status) + " " + got.body);
+  }
   fs::remove(sample.root / "apps/QvxTestApp/setup.msi");  // taken away while the server runs
-  EXPECT_EQ("unreadable", HandleRequest(release, {}, {"GET", download, cases[10].query, "", 0}).outcome);
+  const Request installer{"GET", download, app + Token("QvxTestApp!4!1234!ClaveSecreta"), "", 0};
+  EXPECT_EQ("unreadable", HandleRequest(release, {}, installer).outcome);
 }
 
 }  // namespace
