@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "common/deployment_text.h"
+#include "update/update_section.h"
 #include "update/version_request.h"
 
 namespace qvx {
@@ -26,6 +27,15 @@ TEST(ParseServerAddress, Cases) {
     const std::optional<ServerAddress> got = ParseServerAddress(c.text, 80);
     EXPECT_EQ(c.expected, got ? got->host + ":" + std::to_string(got->port) : "") << '"' << c.text << '"';
   }
+}
+
+TEST(UpdateSection, Cases) {
+  struct Case { std::string path, section; } cases[] = {
+      {"C:\\Apps\\Tramitex.exe", "TRAMITEX"}, {"setup.exe", "SETUP"}, {"C:\\a.b\\Gesti\xF3n-2.bin", "GESTI\xD3N-2"},
+      {"C:\\x\\\x9A\xFF\xF7\xDF.exe", "\x8A\x9F\xF7\xDF"},  // Windows-1252 has upper cases above 127
+      {"C:\\x\\ab.ex", "A"}, {"C:\\x\\a.ex", ""}, {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.section, UpdateSection(c.path)) << c.path;
 }
 
 TEST(IsMailboxAddress, Cases) {
