@@ -6,6 +6,7 @@
 #include "control/process_state.h"
 #include "intl/key_dec_hook.h"
 #include "resources/resource.h"
+#include "update/update_menu.h"
 
 namespace qvx {
 
@@ -15,6 +16,8 @@ ProcessState& Process() {
 }
 
 namespace {
+
+constexpr UINT kRunStartupIntegration = WM_USER + 81;
 
 const fw::ControlClassInfo& IntlClassInfo() {
   static const fw::ControlClassInfo info = {
@@ -32,7 +35,11 @@ CQVXIntlCtrl::CQVXIntlCtrl() : COleControl(IntlClassInfo()) { ++Process().liveCo
 // The last control of the process takes the process-wide hooks with it, so
 // that a control created later can install them again.
 CQVXIntlCtrl::~CQVXIntlCtrl() {
-  if (--Process().liveControls == 0) intl::RemoveIntlKeyDecHook();
+  update::RemoveUpdateTarget(ControlWindow());
+  if (--Process().liveControls == 0) {
+    intl::RemoveIntlKeyDecHook();
+    update::RemoveUpdateHook();
+  }
 }
 
 HRESULT CQVXIntlCtrl::CreateInstance(REFIID riid, void** ppv) {
@@ -50,6 +57,31 @@ HRESULT CQVXIntlCtrl::CreateInstance(REFIID riid, void** ppv) {
 void CQVXIntlCtrl::OnDraw(HDC dc, const RECT& bounds, const RECT&) {
   ::FillRect(dc, &bounds, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
   ::Ellipse(dc, bounds.left, bounds.top, bounds.right, bounds.bottom);
+}
+
+void CQVXIntlCtrl::OnWindowCreated() {
+  update::AddUpdateTarget(ControlWindow());
+  if (!startupPosted_) startupPosted_ = ::PostMessageW(ControlWindow(), kRunStartupIntegration, 0, 0) != FALSE;
+}
+
+void CQVXIntlCtrl::OnWindowDestroyed(HWND window) { update::RemoveUpdateTarget(window); }
+
+bool CQVXIntlCtrl::OnWindowMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+  if (msg != kRunStartupIntegration) return false;
+  // Nothing may leave a window procedure: out of memory, the integration is skipped.
+  try {
+    RunStartupIntegration();
+  } catch (...) {
+  }
+  result = 0;
+  return true;
+}
+
+// With the update integration switched off, or a hook already held by an
+// earlier control, neither step runs.
+void CQVXIntlCtrl::RunStartupIntegration() {
+  if (Process().autoUpdateSwitch == 0 || update::UpdateHookHeld()) return;
+  update::InstallUpdateMenu(ControlWindow(), prefs_);
 }
 
 }  // namespace qvx

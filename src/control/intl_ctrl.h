@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/ole_control.h"
+#include "update/update_menu.h"
 
 namespace qvx {
 
@@ -22,10 +23,20 @@ class CQVXIntlCtrl final : public fw::COleControl {
 
  protected:
   void OnDraw(HDC dc, const RECT& bounds, const RECT& invalid) override;
+  void OnWindowCreated() override;
+  void OnWindowDestroyed(HWND window) override;
+  bool OnWindowMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
  private:
   CQVXIntlCtrl();
   ~CQVXIntlCtrl() override;
+
+  // Runs once per control, posted when it first gets a window: by then the
+  // host's own start-up has returned to its message loop and its menu exists.
+  void RunStartupIntegration();
+
+  update::UpdatePreferences prefs_;
+  bool startupPosted_ = false;
 };
 
 }  // namespace qvx

@@ -167,6 +167,13 @@ STDMETHODIMP COleControl::GetGUID(DWORD kind, GUID* guid) {
 STDMETHODIMP COleControl::SetClientSite(IOleClientSite* site) {
   if (site) site->AddRef();
   site_.reset(site);
+  // A control sited in a window gets its own window at once, hidden until it
+  // is activated in place, so that it can receive messages at run time too.
+  com_ptr<IOleWindow> siteWindow;
+  HWND container = nullptr;
+  if (site && !window_ && SUCCEEDED(site->QueryInterface(IID_IOleWindow, siteWindow.put_void())) &&
+      SUCCEEDED(siteWindow->GetWindow(&container)) && container)
+    CreateControlWindow(container, RECT{0, 0, 0, 0});
   return S_OK;
 }
 
@@ -219,7 +226,7 @@ STDMETHODIMP COleControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, H
 }
 
 HRESULT COleControl::ActivateInPlace(IOleClientSite* site, HWND parent, LPCRECT posRect) {
-  if (window_) {
+  if (window_ && inPlaceSite_) {
     ::ShowWindow(window_, SW_SHOW);
     return S_OK;
   }
@@ -243,25 +250,32 @@ HRESULT COleControl::ActivateInPlace(IOleClientSite* site, HWND parent, LPCRECT 
     frameInfo.cb = sizeof(frameInfo);
     if (SUCCEEDED(inPlace->GetWindowContext(frame.put(), doc.put(), &sitePos, &siteClip, &frameInfo))) pos = sitePos;
   }
-  if (!host || !RegisterWindowClass(&COleControl::WindowProc)) {
-    hr = host ? LastErrorHresult() : E_UNEXPECTED;
+  if (window_ && host && ::GetParent(window_) != host) ::SetParent(window_, host);
+  hr = host ? CreateControlWindow(host, pos) : E_UNEXPECTED;
+  if (FAILED(hr)) {
     inPlace->OnInPlaceDeactivate();
     return hr;
   }
-  HWND w = ::CreateWindowExW(0, kWindowClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, pos.left, pos.top,
-                             pos.right - pos.left, pos.bottom - pos.top, host, nullptr, ModuleInstance(), this);
-  if (!w) {
-    hr = LastErrorHresult();
-    inPlace->OnInPlaceDeactivate();
-    return hr;
-  }
-  window_ = w;
+  ::SetWindowPos(window_, nullptr, pos.left, pos.top, pos.right - pos.left, pos.bottom - pos.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   inPlaceSite_ = std::move(inPlace);
+  return S_OK;
+}
+
+HRESULT COleControl::CreateControlWindow(HWND parent, const RECT& pos) {
+  if (window_) return S_OK;
+  if (!RegisterWindowClass(&COleControl::WindowProc)) return LastErrorHresult();
+  HWND w = ::CreateWindowExW(0, kWindowClass, nullptr, WS_CHILD | WS_CLIPSIBLINGS, pos.left, pos.top,
+                             pos.right - pos.left, pos.bottom - pos.top, parent, nullptr, ModuleInstance(), this);
+  if (!w) return LastErrorHresult();
+  window_ = w;
+  OnWindowCreated();
   return S_OK;
 }
 
 void COleControl::DestroyControlWindow() noexcept {
   if (HWND w = std::exchange(window_, nullptr)) {
+    OnWindowDestroyed(w);
     // Detach first: no message may reach a control that is being torn down.
     ::SetWindowLongPtrW(w, GWLP_USERDATA, 0);
     ::DestroyWindow(w);
@@ -294,9 +308,10 @@ LRESULT CALLBACK COleControl::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
     case WM_NCDESTROY:
       // The container may destroy its window, and ours with it, before Close.
       ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      if (self && self->window_ == hwnd) self->window_ = nullptr;
+      if (self && self->window_ == hwnd) self->window_ = nullptr, self->OnWindowDestroyed(hwnd);
       break;
     default:
+      if (LRESULT result = 0; self && self->OnWindowMessage(msg, wp, lp, result)) return result;
       break;
   }
   return ::DefWindowProcW(hwnd, msg, wp, lp);

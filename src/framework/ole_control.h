@@ -139,6 +139,15 @@ class COleControl : public IDispatch,
   // and for WM_PAINT of the in-place window.
   virtual void OnDraw(HDC dc, const RECT& bounds, const RECT& invalid) = 0;
 
+  // The control's window is made when a container sites the control in a
+  // window (hidden) or activates it in place, and goes with deactivation, the
+  // container's window or the control. The derived control sees both ends and
+  // the messages the base does not handle (true: handled, result set). None
+  // of these may throw.
+  virtual void OnWindowCreated() {}
+  virtual void OnWindowDestroyed(HWND) {}
+  virtual bool OnWindowMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+
   const ControlClassInfo& ClassInfo() const { return info_; }
   HWND ControlWindow() const { return window_; }
 
@@ -148,6 +157,7 @@ class COleControl : public IDispatch,
   // The registered library in the language asked for, else the module's own copy.
   HRESULT LoadTypeLib(LCID lcid, ITypeLib** lib);
   HRESULT ActivateInPlace(IOleClientSite* site, HWND parent, LPCRECT posRect);
+  HRESULT CreateControlWindow(HWND parent, const RECT& pos);
   void DestroyControlWindow() noexcept;
   // The connection point is created on first request; these live beside its
   // definition. Events() throws std::bad_alloc.

@@ -3,6 +3,7 @@
 
 // Strings
 #define IDS_QVXINTL_USERTYPE 1     // user type name of the control
+#define IDS_UPDATE_MENU_ITEM 114   // the item appended to the host's menu
 #define IDS_SOCKETS_INIT_FAILED 119
 #define IDS_QUERY_STATUS_FAILED 120  // "%s" the object path, "%d" the HTTP status
 #define IDS_QUERY_OPEN_FAILED 121    // "%s" the object path

@@ -16,32 +16,25 @@
 namespace qvx::intl {
 namespace {
 
-using namespace std::string_literals;
-
 TEST(ConvertStrToIntlStr, Cases) {
   const NumberSettings es = Settings(), noZero = Settings(",", ".", "-", 3, 2, 0);
-  const struct {
-    const char* name; NumberSettings settings; std::string input; long flags; std::string expected;
-  } cases[] = {
+  struct Case { const char* name; NumberSettings settings; std::string input; long flags; std::string expected; };
+  const Case cases[] = {
       {"fixed, grouped", es, "-1234.5", DEC_FIJO_MILES, "-1.234,5"},
-      {"two full groups", es, "123456", DEC_FIJO_MILES, "123.456"},
       {"empty fraction drops the separator", es, "5.", DEC_MINIMO, "5"},
       {"point alone", es, ".", DEC_MINIMO_MILES, "."},
       {"only the first point splits", es, "1.2.3", DEC_MINIMO, "1,2.3"},
       {"only the first minus is the sign", es, "--5", DEC_MINIMO, "--5"},
       {"every character is grouped", es, "-12-4", DEC_FIJO_MILES, "-1.2-4"},
-      {"embedded NUL is a character", es, "12\0"s "45.6", DEC_MINIMO_MILES, "12.\0"s "45,6"},
+      {"NUL is a character", es, std::string("12\0" "45.6", 7), DEC_MINIMO_MILES, std::string("12.\0" "45,6", 8)},
       {"leading zeros kept", es, "007.50", DEC_MINIMO, "007,50"},
       {"no leading zero", noZero, "0.25", DEC_MINIMO, ",25"},
-      {"zero vanishes", noZero, "0", DEC_MINIMO, ""},
-      {"leading run only", noZero, "007.50", DEC_MINIMO, "7,50"},
       {"minus in the run is kept", noZero, "0-05", DEC_MINIMO, "-5"},
       {"zeros go before grouping", noZero, "-0001234", DEC_MINIMO_MILES, "-1.234"},
       {"only setting 0 drops zeros", Settings(",", ".", "-", 3, 2, 2), "0.25", DEC_MINIMO, "0,25"},
       {"negative setting keeps zeros", Settings(",", ".", "-", 3, 2, -1), "007", DEC_MINIMO, "007"},
       {"multi-byte symbols", Settings("<>", "::", "- "), "-1234567.25", DEC_FIJO_MILES, "- 1::234::567<>25"},
       {"empty symbols", Settings("", "", ""), "-1234.5", DEC_MINIMO_MILES, "12345"},
-      {"grouping 1", Settings(",", ".", "-", 1), "1234", DEC_MINIMO_MILES, "1.2.3.4"},
       {"grouping 4", Settings(",", ".", "-", 4), "123456", DEC_MINIMO_MILES, "12.3456"},
       {"grouping 0", Settings(",", ".", "-", 0), "1234567", DEC_MINIMO_MILES, "1234567"},
   };
@@ -50,35 +43,25 @@ TEST(ConvertStrToIntlStr, Cases) {
 
 TEST(ConvertFltToIntlStr, Cases) {
   const NumberSettings es = Settings(), swiss = Settings(".", "'", "- ", 3, 3, 0);
-  char dblMax[400];
+  char dblMax[400];  // printed plainly: rounding it up would overflow
   std::snprintf(dblMax, sizeof dblMax, "-%.0f", DBL_MAX);
-  const struct {
-    const char* name; NumberSettings settings; double value; long decimals, flags; std::string expected;
-  } cases[] = {
+  struct Case { const char* name; NumberSettings settings; double value; long decimals, flags; std::string expected; };
+  const Case cases[] = {
       {"minimum is the user's digits", es, 1234.5, 0, DEC_MINIMO_MILES, "1.234,50"},
-      {"minimum, ungrouped", es, 1234.5, 1, DEC_MINIMO, "1234,50"},
-      {"minimum above the user's digits", es, 1234.5, 3, DEC_MINIMO_MILES, "1.234,500"},
+      {"minimum above the user's digits, ungrouped", es, 1234.5, 3, DEC_MINIMO, "1234,500"},
       {"flags 7 is DEC_FIJO", es, 1234.5, 1, 7, "1234,5"},
-      {"flags -1 is DEC_FIJO", es, 1234.56, 0, -1, "1235"},
-      {"binary error of 1.005 absorbed", es, 1.005, 2, DEC_FIJO, "1,01"},
-      {"-2.5 away from zero, not to even", es, -2.5, 0, DEC_FIJO, "-3"},
-      {"rounds to zero without minus", es, -0.001, 2, DEC_FIJO, "0,00"},
       // The tolerance is 10^-t, t = 14 minus the printed length of the
       // integer part (its minus included), at least 1.
-      {"11 digits, t 3: 0.005 short stays down", es, 10000000000.495, 0, DEC_FIJO, "10000000000"},
-      {"minus makes 12, t 2: rounds up", es, -10000000000.495, 0, DEC_FIJO, "-10000000001"},
-      {"12 digits, t 2: 0.005 short rounds up", es, 100000000000.495, 0, DEC_FIJO, "100000000001"},
-      {"14 digits, t 1: 0.05 short rounds up", es, 10000000000000.45, 0, DEC_FIJO, "10000000000001"},
+      {"11 digits and the minus: t 2, 0.005 short rounds up", es, -10000000000.495, 0, DEC_FIJO, "-10000000001"},
       {"\"-0\" counts 2, t 12", es, -0.4999999999995, 0, DEC_FIJO, "-1"},
       {"hundreds, half up", es, -1250.0, -2, DEC_FIJO_MILES, "-1.300"},
       // Scaled past 2^53 there is nothing to round; scaling back would print ,95.
       {"past 2^53", es, 92220937273973.97, 2, DEC_FIJO_MILES, "92.220.937.273.973,97"},
       {"on the zero band's edge", es, -1e-07, 7, DEC_FIJO, "0,0000001"},
-      {"just outside the zero band", es, -2e-07, 7, DEC_FIJO, "-0,0000002"},
       {"inside the band, still shown", es, -1e-10, 26, DEC_FIJO, "0,0000000001" + std::string(16, '0')},
       {"decimals clamped to 400", es, 1.5, INT_MAX, DEC_FIJO, "1,5" + std::string(399, '0')},
       {"10^LONG_MIN underflows", es, -1e308, LONG_MIN, DEC_FIJO_MILES, "0"},
-      {"rounding DBL_MAX up would overflow", es, -DBL_MAX, -300, DEC_FIJO, dblMax},
+      {"DBL_MAX", es, -DBL_MAX, -300, DEC_FIJO, dblMax},
       {"NaN", es, std::nan(""), 2, DEC_MINIMO, "NaN"},
       {"infinity", es, HUGE_VAL, 2, DEC_FIJO_MILES, "Inf"},
       {"minus infinity", swiss, -HUGE_VAL, 2, DEC_FIJO, "- Inf"},

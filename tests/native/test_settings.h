@@ -2,16 +2,13 @@
 #pragma once
 
 #include <string>
-#include <utility>
 
 #include "intl/number_settings.h"
 
 namespace qvx::intl {
-
 // The defaults are a Spanish user: 1.234,5 with two decimals and a leading zero.
 inline NumberSettings Settings(std::string decimal = ",", std::string thousand = ".", std::string negative = "-",
                                long grouping = 3, long digits = 2, long leadingZero = 1) {
-  return {std::move(decimal), std::move(thousand), std::move(negative), grouping, digits, leadingZero};
+  return {decimal, thousand, negative, grouping, digits, leadingZero};
 }
-
 }  // namespace qvx::intl

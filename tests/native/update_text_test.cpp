@@ -8,15 +8,14 @@
 #include <gtest/gtest.h>
 
 #include "common/deployment_text.h"
+#include "update/update_section.h"
 #include "update/version_request.h"
 
 namespace qvx {
 namespace {
 
 TEST(ParseServerAddress, Cases) {
-  struct Case {
-    std::string text, expected;  // "host:port", or "" when malformed
-  } cases[] = {
+  struct Case { std::string text, expected; } cases[] = {  // "host:port", or "" when malformed
       {"actualizaciones.quorvex.es", "actualizaciones.quorvex.es:80"},  // the default port
       {"127.0.0.1:8080", "127.0.0.1:8080"}, {"h-2_x:1", "h-2_x:1"}, {"h:65535", "h:65535"},
       {"h:0", ""}, {"h:65536", ""}, {"h:000080", ""}, {"h:", ""}, {"h:+80", ""}, {"h:80:81", ""},
@@ -30,11 +29,17 @@ TEST(ParseServerAddress, Cases) {
   }
 }
 
+TEST(UpdateSection, Cases) {
+  struct Case { std::string path, section; } cases[] = {
+      {"C:\\Apps\\Tramitex.exe", "TRAMITEX"}, {"setup.exe", "SETUP"}, {"C:\\a.b\\Gesti\xF3n-2.bin", "GESTI\xD3N-2"},
+      {"C:\\x\\\x9A\xFF\xF7\xDF.exe", "\x8A\x9F\xF7\xDF"},  // Windows-1252 has upper cases above 127
+      {"C:\\x\\ab.ex", "A"}, {"C:\\x\\a.ex", ""}, {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.section, UpdateSection(c.path)) << c.path;
+}
+
 TEST(IsMailboxAddress, Cases) {
-  struct Case {
-    std::string text;
-    bool expected;
-  } cases[] = {
+  struct Case { std::string text; bool expected; } cases[] = {
       {"soporte@quorvex.es", true}, {"a.b+c_d-e!#$%&'*/=?^`{|}~@h", true}, {"soporte.quorvex.es", false},
       {"a@b@quorvex.es", false}, {"@h", false}, {"s@", false}, {"s t@h", false}, {"<s@h>", false},
       {"s@h\r\nBcc: x@y", false},  // a line break would start a header
@@ -44,28 +49,18 @@ TEST(IsMailboxAddress, Cases) {
   for (const Case& c : cases) EXPECT_EQ(c.expected, IsMailboxAddress(c.text)) << '"' << c.text << '"';
 }
 
-TEST(PercentEncode, OnlyUnreservedBytesGoAsGiven) {
-  EXPECT_EQ("AZaz09-._~", PercentEncode("AZaz09-._~"));
-  EXPECT_EQ("Mi%20App%26code%3D1%23%25%2B%2F%F1%00", PercentEncode(std::string("Mi App&code=1#%+/\xF1\0", 19)));
-  // Every byte comes back through the obvious decoder.
-  std::string all, decoded;
-  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
-  const std::string encoded = PercentEncode(all);
-  for (size_t i = 0; i < encoded.size(); ++i) {
-    if (encoded[i] != '%') {
-      decoded += encoded[i];
-      continue;
-    }
-    decoded += static_cast<char>(std::stoi(encoded.substr(i + 1, 2), nullptr, 16));
-    i += 2;
-  }
-  EXPECT_EQ(all, decoded);
-}
-
+// The application's name goes percent-encoded: only unreserved bytes as given.
 TEST(VersionObjectPath, Cases) {
   EXPECT_EQ("/Updates/Version?d=1700000000&p=Tramitex&code=0A1B",
             VersionObjectPath(false, 1700000000, "Tramitex", "0A1B"));
-  EXPECT_EQ("/Updates/Versioncc?d=-2147483648&p=Mi%20App&code=", VersionObjectPath(true, INT32_MIN, "Mi App", ""));
+  EXPECT_EQ("/Updates/Versioncc?d=-2147483648&p=AZaz09-._~%20%26code%3D1%23%25%2B%2F%F1%00&code=",
+            VersionObjectPath(true, INT32_MIN, std::string("AZaz09-._~ &code=1#%+/\xF1\0", 24), ""));
+  std::string all, decoded;  // every byte comes back through the obvious decoder
+  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+  const std::string encoded = PercentEncode(all);
+  for (size_t i = 0; i < encoded.size(); i += encoded[i] == '%' ? 3 : 1)
+    decoded += encoded[i] == '%' ? static_cast<char>(std::stoi(encoded.substr(i + 1, 2), nullptr, 16)) : encoded[i];
+  EXPECT_EQ(all, decoded);
 }
 
 TEST(HostProgramNames, BaseNameAndBuildTag) {
@@ -88,20 +83,15 @@ ReplyReader Scripted(std::vector<std::optional<std::string>>& chunks, int& reads
     chunks.front()->copy(buffer, n);
     chunks.front()->erase(0, n);
     if (chunks.front()->empty()) chunks.erase(chunks.begin());
-    return static_cast<std::ptrdiff_t>(n);
+    return n;
   };
 }
 
 TEST(FirstNonEmptyLine, Cases) {
   const std::nullopt_t fail = std::nullopt;
   const std::string limit(kReplyReadMax, '\n');
-  struct Case {
-    std::vector<std::optional<std::string>> chunks;
-    ReplyLine result;
-    std::string line;
-  } cases[] = {
+  struct Case { std::vector<std::optional<std::string>> chunks; ReplyLine result; std::string line; } cases[] = {
       {{"\r\n\r\n4.2.5.0\r\n"}, ReplyLine::Found, "4.2.5.0"},  // empty lines first
-      {{"\n4.2.5.0#Brumo#2.1.0.3\n9\n"}, ReplyLine::Found, "4.2.5.0#Brumo#2.1.0.3"},
       {{"4.2.5.0"}, ReplyLine::Found, "4.2.5.0"},                       // a last line needs no end
       {{"4.2.5.0\r"}, ReplyLine::Found, "4.2.5.0"},
       {{" \r\n4"}, ReplyLine::Found, " "},                              // a blank is not empty

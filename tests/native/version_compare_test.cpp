@@ -8,8 +8,7 @@
 namespace qvx {
 namespace {
 
-// "[field]position" for each call from start, until the position goes
-// negative or stops moving.
+// "[field]position" for each call, until the position goes negative or stops.
 std::string Walk(const std::string& text, int position) {
   std::string out;
   for (int calls = 0, before = INT_MIN; calls < 6 && position >= 0 && position != before; ++calls) {
@@ -30,13 +29,6 @@ TEST(NextVersionField, SplitsAtEveryNonDigit) {
   for (const auto& c : cases) EXPECT_EQ(c.walk, Walk(c.text, c.start)) << c.text << " from " << c.start;
 }
 
-TEST(VersionFieldValue, ReadsLikeAtoiWithoutOverflow) {
-  const struct { const char* field; int value; } cases[] = {
-      {"  7", 7}, {"1 2", 1}, {"2147483646", 2147483646}, {"2147483648", INT_MAX}, {"99999999999999999999", INT_MAX},
-  };
-  for (const auto& c : cases) EXPECT_EQ(c.value, VersionFieldValue(c.field)) << '"' << c.field << '"';
-}
-
 TEST(CompareVersions, ComparesFourFields) {
   const struct { const char* a; const char* b; int sign; } cases[] = {
       {"4.2.5.0", "4.2.10.0", -1},           // numbers, not texts
@@ -44,7 +36,10 @@ TEST(CompareVersions, ComparesFourFields) {
       {"4, 2, 5, 0", "4.2.5.0", 0},
       {"4.2.5.1", "4.2.5.0", 1},             // the fourth field counts
       {"4.2.5.0.7", "4.2.5.0.1", 0},         // the fifth does not
-      {"99999999999.5", "2147483647.5", 0},  // both saturate at the largest int
+      {"4.1 2.5", "4.1.5", 0},               // a blank stays in the field and ends its number
+      {"2147483646", "2147483647", -1},
+      {"2147483648.5", "2147483647.5", 0},   // both saturate at the largest int
+      {"99999999999999999999", "2147483647", 0},
   };
   auto sign = [](int value) { return (value > 0) - (value < 0); };
   for (const auto& c : cases) {

@@ -1,0 +1,98 @@
+// The update item on the host's menu, with controls embedded by Wine's own
+// ATL host window as containers embed them: the item appended once to the
+// last popup of the top-level window's bar, and its command reaching a live
+// control's window through the message hook.
+#include "qvx_test.h"
+
+namespace qvxtest {
+namespace {
+
+constexpr UINT kShowUpdateProperties = WM_USER + 80, kUpdateItem = 65534;
+
+int g_reports = 0;  // WM_SHOW_UPDATE_PROPERTIES seen by control windows
+WNDPROC g_controlProc = nullptr;
+
+LRESULT CALLBACK CountReports(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kShowUpdateProperties) ++g_reports;
+  return ::CallWindowProcW(g_controlProc, window, message, wParam, lParam);
+}
+
+// A top-level window whose bar ends with a plain command, and a frame inside
+// it, so that the control's parent is two levels below the bar's owner.
+struct Host {
+  qvx::fw::unique_hwnd main, frame;
+  HMENU bar = ::CreateMenu(), file = ::CreatePopupMenu(), view = ::CreatePopupMenu();
+  Host() {
+    static const auto init = reinterpret_cast<BOOL(WINAPI*)()>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::LoadLibraryW(L"atl.dll"), "AtlAxWinInit")));
+    static const bool ready = init && init();  // once: it fails when the class exists
+    EXPECT_TRUE(ready);
+    ::AppendMenuW(file, MF_STRING, 100, L"Abrir");
+    ::AppendMenuW(view, MF_STRING, 200, L"Zoom");
+    ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"Archivo");
+    ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(view), L"Ver");
+    ::AppendMenuW(bar, MF_STRING, 300, L"Salir");
+    main.reset(::CreateWindowW(L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300, nullptr, bar,
+                               nullptr, nullptr));
+    frame.reset(::CreateWindowW(L"STATIC", L"frame", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200, main.get(), nullptr,
+                                nullptr, nullptr));
+  }
+  // A control in its own AtlAxWin, once the start-up message has been handled.
+  HWND Embed() {
+    HWND ax = ::CreateWindowW(L"AtlAxWin", kProgId, WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, frame.get(), nullptr,
+                              nullptr, nullptr);
+    PumpMessages(100);
+    HWND control = ::GetWindow(ax, GW_CHILD);
+    if (control && !g_controlProc) g_controlProc = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(control, GWLP_WNDPROC));
+    if (control) ::SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountReports));
+    return ax;
+  }
+  // The texts of the view popup's items ("-" a separator).
+  std::wstring ViewItems() const {
+    std::wstring items;
+    for (int i = 0; i < ::GetMenuItemCount(view); ++i) {
+      wchar_t text[64] = {};
+      ::GetMenuStringW(view, i, text, 64, MF_BYPOSITION);
+      items += (*text ? std::wstring(text) : L"-") + L"|";
+    }
+    return items;
+  }
+  // Reports that one choice of the item brings.
+  int Choose() {
+    g_reports = 0;
+    ::PostMessageW(main.get(), WM_COMMAND, kUpdateItem, 0);
+    PumpMessages(100);
+    return g_reports;
+  }
+};
+
+TEST(UpdateMenuTest, TheItemReachesALiveControlAndIsAppendedOnce) {
+  ComScope com;
+  Host host;
+  HWND first = host.Embed(), second = host.Embed();
+  EXPECT_EQ(L"Zoom|-|Actuali&zaciones...|", host.ViewItems()) << "once, on the last popup";
+  EXPECT_EQ(1, host.Choose());
+  ::DestroyWindow(first);
+  EXPECT_EQ(1, host.Choose()) << "the other control takes the first one's place";
+  ::DestroyWindow(second);
+  EXPECT_EQ(0, host.Choose()) << "with no control left the item does nothing";
+  host.Embed();
+  EXPECT_EQ(L"Zoom|-|Actuali&zaciones...|", host.ViewItems()) << "a later integration appends nothing";
+  EXPECT_EQ(1, host.Choose());
+}
+
+TEST(UpdateMenuTest, SwitchedOffNothingIsAppended) {
+  ComScope com;
+  Host host;
+  {
+    com_ptr<IDispatch> holder = CreateControl();  // keeps the switch's process alive between embeds
+    Var off = Var::Bool(false), on = Var::Bool(true);
+    ASSERT_EQ(S_OK, CallByName(holder.get(), L"SetAutoUpdateOption", {off.v}, nullptr));
+    host.Embed();
+    EXPECT_EQ(L"Zoom|", host.ViewItems());
+    EXPECT_EQ(S_OK, CallByName(holder.get(), L"SetAutoUpdateOption", {on.v}, nullptr));
+  }
+}
+
+}  // namespace
+}  // namespace qvxtest
