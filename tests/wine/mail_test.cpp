@@ -16,6 +16,7 @@
 #include "common/deployment_settings.h"
 #include "common/maker_registry.h"
 #include "mail/customer_data.h"
+#include "mail/dlg_solicitar_act.h"
 #include "qvx_test.h"
 
 namespace {
@@ -282,6 +283,23 @@ TEST_F(MailForm, EdgesAndFaults) {
       EXPECT_EQ(std::string(row.stored ? "\5\0\0\0" : "\0\0\0\0", 4), key->Get("Flags")) << key->path();
     }
   }
+}
+
+// The client on Windows Sockets without the form (the 32-bit suite cannot
+// drive dialogs under its emulator): a real server takes the request, a
+// refused or vanished one fails it.
+TEST(MailExchange, ThroughWinsock) {
+  WSADATA wsa;
+  ASSERT_EQ(0, ::WSAStartup(MAKEWORD(2, 2), &wsa));
+  ScratchKey user{HKEY_CURRENT_USER, qvx::kDeploymentKey};
+  const std::pair<const char*, bool> rows[] = {{"aiosmtpd", true}, {"multiline", true}, {"greet554", false}, {"close", false}};
+  for (const auto& [mode, sent] : rows) {
+    user.SetText("MailServer", "127.0.0.1:" + std::to_string(Port(mode)));
+    const int before = Mails();
+    EXPECT_EQ(sent, qvx::mail::SendUpdateRequestMail("Ana", "s@quorvex.test", "ana@x.es", "Asunto", "Texto\n")) << mode;
+    EXPECT_EQ(before + (sent && std::string(mode) == "aiosmtpd"), Mails()) << mode;
+  }
+  ::WSACleanup();
 }
 
 }  // namespace
