@@ -1,5 +1,5 @@
 // The update request form end to end: SendActRequest called by name, the form
-// driven as a user drives it (fields typed, "Enviar" clicked, message boxes
+// driven as a user drives it (fields typed, "Enviar" pressed, message boxes
 // answered), the request taken by Debian's aiosmtpd or by a scripted fault
 // server (tools/mail-servers; QVX_MAIL_SERVERS names its list of ports). Every
 // wait ends as soon as what it waits for holds, and has a generous limit.
