@@ -151,6 +151,7 @@ bool CSMTPConnection::ReadReplyText(char* buffer, size_t size, const char* termi
     received += static_cast<size_t>(count);
     text[received] = '\0';
     lastActivity = transport_->Ticks();
+    if (received >= kReplyMax) return Fail(kErrorProtocol, text, received);
     if (static_cast<size_t>(count) == room) grow();
   }
 }

@@ -91,6 +91,9 @@ class CSMTPConnection {
 
   static constexpr uint32_t kReplyTimeout = 60000;
   static constexpr uint32_t kPollPause = 250;
+  // A reply never needs more; a server that sends more without ending it is
+  // refused (last error 10043) instead of growing the buffer without bound.
+  static constexpr size_t kReplyMax = 64 * 1024;
 
  private:
   bool SendText(const std::string& text) { return transport_->Send(text.data(), text.size()); }

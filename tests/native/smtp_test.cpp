@@ -89,6 +89,7 @@ TEST(Dialogue, Cases) {
        "HELO pc-ana|QUIT", 250},
       {"multi-line, judged by its last line", {{{"220-a\r\n554 b\r\n221 c\r\n"}}}, "", 0, "10043 ", "QUIT"},
       {"a 300-byte greeting", {{{big + "250 b\r\n221 c\r\n"}}}, "", 1, "", "HELO pc-ana|QUIT"},
+      {"a reply that never ends is refused at 64 KiB", {{{std::string(70000, 'x')}, kClose}}, "", 0, "10043 10060 22 ", "QUIT"},
       {"59.75 s of silence is waited out", {{Wait(59750), {"220 a\r\n250 b\r\n221 c\r\n"}}}, "", 1, "",
        "HELO pc-ana|QUIT", 59750},
       {"60 s of silence after the last byte, twice", {{Wait(1000), {"2"}, Wait(200000)}}, "", 0, "10060 10060 22 ",
