@@ -6,6 +6,8 @@
 #include "control/process_state.h"
 #include "intl/key_dec_hook.h"
 #include "resources/resource.h"
+#include "update/dlg_info_update.h"
+#include "update/dlg_update.h"
 #include "update/update_menu.h"
 
 namespace qvx {
@@ -67,12 +69,19 @@ void CQVXIntlCtrl::OnWindowCreated() {
 void CQVXIntlCtrl::OnWindowDestroyed(HWND window) { update::RemoveUpdateTarget(window); }
 
 bool CQVXIntlCtrl::OnWindowMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
-  if (msg != kRunStartupIntegration) return false;
-  // Nothing may leave a window procedure: out of memory, the integration is skipped.
+  if (msg != kRunStartupIntegration && msg != update::WM_SHOW_UPDATE_PROPERTIES) return false;
+  // The host may release the control while one of its modal dialogs runs.
+  AddRef();
+  // Nothing may leave a window procedure: out of memory, the step is skipped.
   try {
-    RunStartupIntegration();
+    if (msg == kRunStartupIntegration) {
+      RunStartupIntegration();
+    } else {
+      ShowUpdateProperties();
+    }
   } catch (...) {
   }
+  Release();
   result = 0;
   return true;
 }
@@ -82,6 +91,11 @@ bool CQVXIntlCtrl::OnWindowMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
 void CQVXIntlCtrl::RunStartupIntegration() {
   if (Process().autoUpdateSwitch == 0 || update::UpdateHookHeld()) return;
   update::InstallUpdateMenu(ControlWindow(), prefs_);
+  if (prefs_.autoUpdate != 0) RunStartupUpdateCheck();
 }
+
+void CQVXIntlCtrl::RunStartupUpdateCheck() { update::RunStartupUpdateCheck(prefs_); }
+
+void CQVXIntlCtrl::ShowUpdateProperties() { update::ShowUpdateProperties(prefs_); }
 
 }  // namespace qvx

@@ -34,6 +34,10 @@ class CQVXIntlCtrl final : public fw::COleControl {
   // Runs once per control, posted when it first gets a window: by then the
   // host's own start-up has returned to its message loop and its menu exists.
   void RunStartupIntegration();
+  // The check at start-up, when the host's preference asks for it.
+  void RunStartupUpdateCheck();
+  // The menu item's handler: the preferences dialog.
+  void ShowUpdateProperties();
 
   update::UpdatePreferences prefs_;
   bool startupPosted_ = false;

@@ -44,3 +44,26 @@
 #define IDC_SA_ENVIAR 1044
 #define IDC_SA_VER 1045            // installed version
 #define IDC_SA_COMENTARIO 1048
+
+// Update information (262) and properties (259) dialogs. Icon 260, the
+// request form's, is also the picture of the "check now" button.
+#define IDD_UPDATE 259
+#define IDI_UPDATE_CHECK_NOW IDI_SOLICITAR_ACT
+#define IDI_INFO_CURRENT 261
+#define IDI_INFO_OUTDATED 262
+#define IDI_INFO_UNCHECKED 263
+#define IDD_INFO_UPDATE 262
+#define IDC_UPD_AUTO 310           // check at the host's start-up
+#define IDC_UPD_CHECK_NOW 311
+#define IDC_UPD_SHOW_ERR 312       // show a failed start-up check
+#define IDC_INFO_ICON 313
+#define IDC_INFO_STATE 314
+#define IDC_INFO_INSTALLED 315
+#define IDC_INFO_LATEST 316
+#define IDC_INFO_REQUEST 317       // opens the update request form
+#define IDC_INFO_ERROR 318
+#define IDC_INFO_GROUP 319
+#define IDS_INFO_CURRENT 1081
+#define IDS_INFO_OUTDATED 1082
+#define IDS_INFO_UNCHECKED 1083
+#define IDS_INFO_UNDETERMINED 1084
