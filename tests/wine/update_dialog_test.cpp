@@ -1,0 +1,191 @@
+// The update information and properties dialogs as a user meets them: the
+// control embedded in a host window by Wine's AtlAxWin, its start-up check
+// and its menu item, against the reference update server on 127.0.0.1
+// (QVX_UPDATE_SERVERS names its list of ports). A second thread reads and
+// answers each dialog while the host's thread runs it modally.
+#include <atomic>
+#include <fstream>
+#include <optional>
+#include <thread>
+
+#include "common/deployment_settings.h"
+#include "framework/module_state.h"
+#include "qvx_test.h"
+#include "update/dlg_info_update.h"
+
+namespace {
+
+using namespace qvxtest;
+
+#ifdef QVX_HOST_CURRENT
+constexpr bool kHostCurrent = true;  // update_dialog_test.rc: 4.2.5.0, else "4, 1, 0, 0"
+#else
+constexpr bool kHostCurrent = false;
+#endif
+const wchar_t kInfo[] = L"Información de actualización", kProperties[] = L"Propiedades de actualización";
+
+int ServerPort(const std::string& mode) {
+  const char* list = std::getenv("QVX_UPDATE_SERVERS");
+  std::ifstream in(list ? list : "");
+  std::string name;
+  for (int port = 0; in >> name >> port;)
+    if (name == mode) return port;
+  return 0;
+}
+
+HWND Shown(const wchar_t* title) {
+  for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32770", title)) != nullptr;)
+    if (::IsWindowVisible(w)) return w;
+  return nullptr;
+}
+
+struct InfoSeen {
+  std::wstring group, state, installed, latest, error;
+  bool errorVisible = false;
+};
+
+InfoSeen ReadInfo(HWND dialog) {
+  auto text = [&](int id) { return WindowText(::GetDlgItem(dialog, id)); };
+  return {text(319), text(314), text(315), text(316), text(318), ::IsWindowVisible(::GetDlgItem(dialog, 318)) != 0};
+}
+
+// Runs act() on this thread while another waits for a dialog titled title,
+// hands it to answer() and then closes it with IDOK; nullopt if none came.
+template <typename Act, typename Answer>
+std::optional<InfoSeen> WhileShown(const wchar_t* title, Act act, Answer answer) {
+  std::atomic<bool> done{false};
+  std::optional<InfoSeen> seen;
+  std::thread user([&] {
+    for (HWND dialog = nullptr; !done; ::Sleep(20)) {
+      if ((dialog = Shown(title)) == nullptr) continue;
+      seen = answer(dialog);
+      ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+      while (::IsWindow(dialog)) ::Sleep(20);
+    }
+  });
+  act();
+  done = true;
+  user.join();
+  return seen;
+}
+
+// A host window with a menu bar and the control in an AtlAxWin inside it,
+// its start-up integration run by the time the constructor returns.
+struct Host {
+  qvx::fw::unique_hwnd main;
+  HWND ax = nullptr;
+  Host() {
+    static const auto init = reinterpret_cast<BOOL(WINAPI*)()>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::LoadLibraryW(L"atl.dll"), "AtlAxWinInit")));
+    static const bool ready = init && init();
+    EXPECT_TRUE(ready);
+    HMENU bar = ::CreateMenu(), file = ::CreatePopupMenu();
+    ::AppendMenuW(file, MF_STRING, 100, L"Abrir");
+    ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"Archivo");
+    main.reset(::CreateWindowW(L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300, nullptr, bar,
+                               nullptr, nullptr));
+    ax = ::CreateWindowW(L"AtlAxWin", kProgId, WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, main.get(), nullptr, nullptr,
+                         nullptr);
+    PumpMessages(300);
+  }
+  ~Host() {
+    ::DestroyWindow(ax);  // the last control: the hook goes for the next host
+    PumpMessages(50);
+  }
+  void ChooseUpdateItem() {
+    ::PostMessageW(main.get(), WM_COMMAND, 65534, 0);
+    PumpMessages(300);
+  }
+};
+
+class UpdateDialogs : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_NE(0, ServerPort("normal")) << "QVX_UPDATE_SERVERS must name the servers' list"; }
+  void Prefer(DWORD autoUpdate, DWORD showUpdateErr, const std::string& mode) {
+    prefs_.Set("AutoUpdate", REG_DWORD, &autoUpdate, sizeof autoUpdate);
+    prefs_.Set("ShowUpdateErr", REG_DWORD, &showUpdateErr, sizeof showUpdateErr);
+    deployment_.SetText("UpdateServer", "127.0.0.1:" + std::to_string(ServerPort(mode)));
+  }
+  static std::string Dword(DWORD value) { return std::string(reinterpret_cast<const char*>(&value), 4); }
+
+  ComScope com_;
+  ScratchKey deployment_{HKEY_CURRENT_USER, qvx::kDeploymentKey};
+  ScratchKey prefs_{HKEY_CURRENT_USER, std::string(qvx::kDeploymentKey) + "\\QVXTESTAPP"};
+};
+
+TEST_F(UpdateDialogs, StartupCheck) {
+  const struct Row {
+    const char* mode;
+    DWORD showUpdateErr;
+    const wchar_t* state;  // nullptr: no dialog
+  } rows[] = {
+      {"normal", 1, kHostCurrent ? nullptr : L"Desactualizado"},
+      {"refused", 0, nullptr},
+      {"refused", 1, L"Sin comprobar"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.mode) + " ShowUpdateErr " + std::to_string(row.showUpdateErr));
+    Prefer(1, row.showUpdateErr, row.mode);
+    const auto seen = WhileShown(kInfo, [] { Host host; }, ReadInfo);
+    ASSERT_EQ(row.state != nullptr, seen.has_value());
+    if (!seen) continue;
+    EXPECT_EQ(row.state, seen->state);
+    EXPECT_EQ(L"QvxTestApp - Quorvex Prueba", seen->group);
+    EXPECT_EQ(kHostCurrent ? L"4.2.5.0" : L"4,1,0,0", seen->installed) << "without the blanks";
+    const bool failed = std::string(row.mode) == "refused";
+    EXPECT_EQ(failed ? L"" : L"4.2.5.0", seen->latest);
+    EXPECT_EQ(failed, seen->errorVisible);
+    EXPECT_EQ(failed, !seen->error.empty()) << "the query's reason";
+  }
+}
+
+// Unchecking 310 disables 312 and keeps its mark; "Aceptar" stores both.
+TEST_F(UpdateDialogs, PropertiesKeepTheShowErrorsMark) {
+  Prefer(0, 0, "refused");
+  Host host;
+  std::wstring steps;
+  WhileShown(kProperties, [&] { host.ChooseUpdateItem(); }, [&](HWND dialog) {
+    HWND autoUpdate = ::GetDlgItem(dialog, 310), showErr = ::GetDlgItem(dialog, 312);
+    auto step = [&] {
+      steps += std::to_wstring(::SendMessageW(autoUpdate, BM_GETCHECK, 0, 0)) +
+               (::IsWindowEnabled(showErr) ? L"+" : L"-") +
+               std::to_wstring(::SendMessageW(showErr, BM_GETCHECK, 0, 0)) + L" ";
+    };
+    step();
+    for (HWND click : {autoUpdate, showErr, autoUpdate}) ::SendMessageW(click, BM_CLICK, 0, 0), step();
+    return InfoSeen{};
+  });
+  EXPECT_EQ(L"0-0 1+0 1+1 0-1 ", steps) << "310 checked, enabled (+) or not, 312 checked";
+  EXPECT_EQ(Dword(0), prefs_.Get("AutoUpdate"));
+  EXPECT_EQ(Dword(1), prefs_.Get("ShowUpdateErr"));
+}
+
+// "..." asks the server at once and shows the outcome, up to date too.
+TEST_F(UpdateDialogs, CheckNowFromProperties) {
+  Prefer(0, 0, "normal");
+  Host host;
+  std::optional<InfoSeen> info;
+  WhileShown(kProperties, [&] { host.ChooseUpdateItem(); }, [&](HWND dialog) {
+    info = WhileShown(kInfo, [&] { ::SendMessageW(::GetDlgItem(dialog, 311), BM_CLICK, 0, 0); }, ReadInfo);
+    return InfoSeen{};
+  });
+  ASSERT_TRUE(info.has_value());
+  EXPECT_EQ(kHostCurrent ? L"Actualizado" : L"Desactualizado", info->state);
+}
+
+// The information dialog shows versions without their blanks.
+TEST(UpdateInfoDialog, LatestVersionWithBlanks) {
+  qvx::fw::unique_hmodule module{::LoadLibraryW(ModulePath().c_str())};
+  qvx::fw::SetResourceHandle(module.get());
+  qvx::update::CDlgInfoUpdate dialog;
+  dialog.m_nState = qvx::update::Outdated;
+  dialog.m_csVersion = "4 . 1";
+  dialog.m_csUpdateVersion = "4 . 2 . 5 . 0";
+  const auto seen = WhileShown(kInfo, [&] { dialog.DoModal(); }, ReadInfo);
+  qvx::fw::SetResourceHandle(nullptr);
+  ASSERT_TRUE(seen.has_value());
+  EXPECT_EQ(L"4.1", seen->installed);
+  EXPECT_EQ(L"4.2.5.0", seen->latest);
+}
+
+}  // namespace
