@@ -4,6 +4,7 @@
 // (QVX_UPDATE_SERVERS names its list of ports). A second thread reads and
 // answers each dialog while the host's thread runs it modally.
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <thread>
@@ -37,6 +38,32 @@ HWND Shown(const wchar_t* title) {
   for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32770", title)) != nullptr;)
     if (::IsWindowVisible(w)) return w;
   return nullptr;
+}
+
+// With QVX_SCREENSHOTS naming a folder, the dialog as the screen shows it,
+// saved there as name.bmp (docs/screenshots/README.md).
+void Snap(HWND window, const std::string& name) {
+  const char* folder = std::getenv("QVX_SCREENSHOTS");
+  if (!folder) return;
+  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  ::Sleep(300);
+  RECT r;
+  ::GetWindowRect(window, &r);
+  const LONG w = r.right - r.left, h = r.bottom - r.top;
+  HDC screen = ::GetDC(nullptr), memory = ::CreateCompatibleDC(screen);
+  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  ::SelectObject(memory, old);
+  BITMAPINFOHEADER info = {sizeof info, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  std::string pixels(static_cast<size_t>((w * 3 + 3) & ~3) * h, '\0');
+  ::GetDIBits(memory, bitmap, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+  const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof info;
+  const BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(offset + pixels.size()), 0, 0, offset};
+  std::ofstream out(std::string(folder) + "\\" + name + ".bmp", std::ios::binary);
+  out.write(reinterpret_cast<const char*>(&file), sizeof file).write(reinterpret_cast<const char*>(&info), sizeof info);
+  out << pixels;
+  ::DeleteObject(bitmap), ::DeleteDC(memory), ::ReleaseDC(nullptr, screen);
 }
 
 struct InfoSeen {
@@ -126,7 +153,10 @@ TEST_F(UpdateDialogs, StartupCheck) {
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.mode) + " ShowUpdateErr " + std::to_string(row.showUpdateErr));
     Prefer(1, row.showUpdateErr, row.mode);
-    const auto seen = WhileShown(kInfo, [] { Host host; }, ReadInfo);
+    const auto seen = WhileShown(kInfo, [] { Host host; }, [&](HWND dialog) {
+      Snap(dialog, std::string("info-") + row.mode + std::to_string(row.showUpdateErr));
+      return ReadInfo(dialog);
+    });
     ASSERT_EQ(row.state != nullptr, seen.has_value());
     if (!seen) continue;
     EXPECT_EQ(row.state, seen->state);
@@ -152,6 +182,7 @@ TEST_F(UpdateDialogs, PropertiesKeepTheShowErrorsMark) {
                std::to_wstring(::SendMessageW(showErr, BM_GETCHECK, 0, 0)) + L" ";
     };
     step();
+    Snap(dialog, "properties");
     for (HWND click : {autoUpdate, showErr, autoUpdate}) ::SendMessageW(click, BM_CLICK, 0, 0), step();
     return InfoSeen{};
   });
