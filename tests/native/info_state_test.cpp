@@ -1,4 +1,5 @@
-// What the update information dialog shows, and when a check opens it.
+// What the update information dialog shows in each state; when the checks
+// open it is tested with the dialogs under Wine (update_dialog_test.cpp).
 #include <gtest/gtest.h>
 
 #include "resources/resource.h"
@@ -29,34 +30,6 @@ TEST(InfoState, ViewAndColoursOfEachState) {
     EXPECT_EQ(kDarkBlue, InfoTextColour(row.state, IDC_INFO_INSTALLED));
     EXPECT_EQ(kRed, InfoTextColour(row.state, IDC_INFO_ERROR));
     EXPECT_EQ(kDefaultColour, InfoTextColour(row.state, IDC_INFO_GROUP));
-  }
-}
-
-TEST(InfoState, BlanksLeaveVersions) {
-  EXPECT_EQ("4.2.5.0", WithoutBlanks("4 . 2 . 5 . 0"));
-  EXPECT_EQ("4,1,0,0", WithoutBlanks(" 4, 1, 0, 0 "));
-  EXPECT_EQ("", WithoutBlanks("   "));
-}
-
-TEST(InfoState, WhatEachCheckShows) {
-  const struct Row {
-    bool queried;
-    const char *installed, *latest;
-    int showErr;
-    int now;      // the check from the properties dialog
-    int startup;  // the start-up check; -2 shows nothing
-  } rows[] = {
-      {true, "4.2.5.0", "4.2.5.0", 1, Current, -2},
-      {true, "4.2.6", "4.2.5.0", 1, Current, -2},
-      {true, "4.2.4.9", "4 . 2 . 5 . 0", 0, Outdated, Outdated},
-      {true, "", "0.0.0.1", 0, Outdated, Outdated},  // a host without version information
-      {false, "4.2.5.0", "", 0, Unchecked, -2},
-      {false, "4.2.5.0", "", 1, Unchecked, Unchecked},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(std::string(row.installed) + " / " + row.latest + (row.queried ? "" : " failed"));
-    EXPECT_EQ(row.now, StateOfCheck(row.queried, row.installed, row.latest));
-    EXPECT_EQ(row.startup, StartupCheckState(row.queried, row.installed, row.latest, row.showErr).value_or(-2));
   }
 }
 
