@@ -10,7 +10,9 @@
 #include <thread>
 
 #include "common/deployment_settings.h"
+#include "common/maker_registry.h"
 #include "framework/module_state.h"
+#include "mail/customer_data.h"
 #include "qvx_test.h"
 #include "update/dlg_info_update.h"
 
@@ -75,16 +77,16 @@ InfoSeen ReadInfo(HWND dialog) {
 }
 
 // Runs act() on this thread while another waits for a dialog titled title,
-// hands it to answer() and then closes it with IDOK; nullopt if none came.
+// hands it to answer() and then closes it with close; nullopt if none came.
 template <typename Act, typename Answer>
-std::optional<InfoSeen> WhileShown(const wchar_t* title, Act act, Answer answer) {
+std::optional<InfoSeen> WhileShown(const wchar_t* title, Act act, Answer answer, WORD close = IDOK) {
   std::atomic<bool> done{false};
   std::optional<InfoSeen> seen;
   std::thread user([&] {
     for (HWND dialog = nullptr; !done; ::Sleep(20)) {
       if ((dialog = Shown(title)) == nullptr) continue;
       seen = answer(dialog);
-      ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+      ::PostMessageW(dialog, WM_COMMAND, close, 0);
       while (::IsWindow(dialog)) ::Sleep(20);
     }
   });
@@ -201,15 +203,32 @@ TEST_F(UpdateDialogs, CheckNowFromProperties) {
   EXPECT_EQ(kHostCurrent ? L"Actualizado" : L"Desactualizado", info->state);
 }
 
-// A latest version with blanks, shown without them.
-TEST(UpdateInfoDialog, LatestVersionWithBlanks) {
+// A latest version with blanks is shown without them; "Solicitar
+// Actualización" opens the request form with the dialog's texts, and a
+// form cancelled leaves the dialog open.
+TEST(UpdateInfoDialog, BlanksAndTheRequestForm) {
+  ScratchKey first{HKEY_LOCAL_MACHINE, qvx::mail::kCustomerKeyFirst, qvx::MakerRegistryView()};
+  ScratchKey second{HKEY_LOCAL_MACHINE, qvx::mail::kCustomerKeySecond, qvx::MakerRegistryView()};
   qvx::fw::unique_hmodule module{::LoadLibraryW(ModulePath().c_str())};
   qvx::fw::SetResourceHandle(module.get());
   qvx::update::CDlgInfoUpdate dialog;
+  dialog.m_csAppName = "QvxTestApp";
   dialog.m_csUpdateVersion = "4 . 2 . 5 . 0";
-  const auto seen = WhileShown(kInfo, [&] { dialog.DoModal(); }, ReadInfo);
+  std::wstring form;
+  bool stayed = false;
+  const auto seen = WhileShown(kInfo, [&] { dialog.DoModal(); }, [&](HWND info) {
+    WhileShown(L"Solicitud de actualización", [&] { ::SendMessageW(::GetDlgItem(info, 317), BM_CLICK, 0, 0); },
+               [&](HWND request) {
+                 form = WindowText(::GetDlgItem(request, 1041)) + L" " + WindowText(::GetDlgItem(request, 316));
+                 return InfoSeen{};
+               }, IDCANCEL);
+    stayed = ::IsWindowVisible(info) != 0;
+    return ReadInfo(info);
+  });
   qvx::fw::SetResourceHandle(nullptr);
   EXPECT_EQ(L"4.2.5.0", seen.value_or(InfoSeen{}).latest);
+  EXPECT_EQ(L"QvxTestApp 4.2.5.0", form);
+  EXPECT_TRUE(stayed);
 }
 
 }  // namespace
