@@ -12,8 +12,10 @@ constexpr UINT kShowUpdateProperties = WM_USER + 80, kUpdateItem = 65534;
 int g_reports = 0;  // WM_SHOW_UPDATE_PROPERTIES seen by control windows
 WNDPROC g_controlProc = nullptr;
 
+// Counted and kept from the control, whose properties dialog would wait for
+// a user (update_dialog_test.cpp drives it).
 LRESULT CALLBACK CountReports(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kShowUpdateProperties) ++g_reports;
+  if (message == kShowUpdateProperties) return ++g_reports, 0;
   return ::CallWindowProcW(g_controlProc, window, message, wParam, lParam);
 }
 
