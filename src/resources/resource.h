@@ -24,3 +24,57 @@
 #define IDC_CONFIG_REG_COMMA 341   // first radio: decimal ",", thousands "."
 #define IDC_CONFIG_REG_POINT 342   // second radio: decimal ".", thousands ","
 
+
+// Update download dialog
+#define IDD_AUTO_UPDATE 267
+#define IDI_AU_DOWNLOAD 268
+#define IDI_AU_ACCEPT 269
+#define IDI_AU_STOP 271
+#define IDI_AU_ERROR 272
+#define IDI_AU_CANCEL 273
+#define IDI_AU_HELP 274
+#define IDB_AU_BANNER 275             // PNG
+#define IDC_AU_LATEST 316
+#define IDC_AU_APP_ICON 320
+#define IDC_AU_HELP 323
+#define IDC_AU_PROGRESS 330
+#define IDC_AU_RESULT 336
+#define IDC_AU_OK 337
+#define IDC_AU_CANCEL 339
+#define IDC_AU_AUTO_CHECK 340
+#define IDC_AU_NOTES_LINK 343
+#define IDC_AU_IDENTIFICATION 344
+#define IDC_AU_VERSION_LINK 345
+#define IDC_AU_FOUND 346
+#define IDC_AU_BANNER 347
+#define IDC_AU_NUMBER 1040
+#define IDC_AU_APP_NAME 1041
+#define IDC_AU_DESCRIPTION 1042
+#define IDC_AU_INSTALLED 1045
+#define IDC_AU_KEY 3002
+#define IDS_AU_ACCEPT 1060
+#define IDS_AU_DOWNLOAD 1061
+#define IDS_AU_CHECKING 1062
+#define IDS_AU_UP_TO_DATE 1063
+#define IDS_AU_DOWNLOADED 1064
+#define IDS_AU_AVAILABLE 1065
+#define IDS_AU_NO_APP_INFO 1066
+#define IDS_AU_DOWNLOADING 1067
+#define IDS_AU_STOP 1068
+#define IDS_AU_UNDEFINED 1069
+#define IDS_AU_CONNECTION_UNDEFINED 1070
+#define IDS_AU_DOWNLOAD_FAILED 1071   // "%s" the last error
+#define IDS_AU_QUERY_FAILED 1072      // "%s" the last error
+#define IDS_AU_STATUS_FAILED 1073     // "%d" the HTTP status
+#define IDS_AU_NO_CONNECTION 1074
+#define IDS_AU_STOPPED 1075
+#define IDS_AU_SAVE_FAILED 1076
+#define IDS_AU_ATTEMPTS_EXHAUSTED 1077
+#define IDS_AU_NO_MEMORY 1078
+#define IDS_AU_INSTALL 1079
+#define IDS_AU_DOWNLOADING_PACKAGE 1080
+#define IDS_AU_LEAVE_QUESTION 1085
+#define IDS_AU_UNKNOWN_ERROR 1090     // a failed download without a reason
+#define IDS_AU_TEMP_PATH 1091         // the temporary folder's path is too long
+#define IDH_AU_DIALOG 131339          // help context: 0x20000 + IDD_AUTO_UPDATE
+#define IDR_MODULE_MANIFEST 2         // ISOLATIONAWARE_MANIFEST_RESOURCE_ID

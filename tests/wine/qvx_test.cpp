@@ -1,5 +1,7 @@
 #include "qvx_test.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace qvxtest {
@@ -147,6 +149,80 @@ std::wstring WindowText(HWND window) {
   wchar_t buffer[512] = {};
   ::GetWindowTextW(window, buffer, 512);
   return buffer;
+}
+
+}  // namespace qvxtest
+
+namespace qvxtest {
+
+// Read back the way a screen grab does: through a bitmap of the screen's
+// own format (a DIB section can be served from Wine's copy of the window
+// instead of what the display shows).
+std::vector<DWORD> ScreenPixels(const RECT& r) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  std::vector<DWORD> pixels(static_cast<size_t>(w) * h);
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  ::SelectObject(memory, old);
+  ::GetDIBits(memory, bitmap, 0, h, pixels.data(), &info, DIB_RGB_COLORS);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+int PixelsUnlike(HWND window, COLORREF background) {
+  RECT r;
+  if (!::IsWindowVisible(window) || !::GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return 0;
+  const DWORD bg = RGB(GetBValue(background), GetGValue(background), GetRValue(background));  // DIBs hold BGR
+  int unlike = 0;
+  for (DWORD p : ScreenPixels(r)) unlike += (p & 0xFFFFFF) != bg;
+  return unlike;
+}
+
+COLORREF BackgroundOf(HWND dialog) {
+  RECT r;
+  ::GetWindowRect(dialog, &r);
+  const RECT corner = {r.right - 8, r.bottom - 8, r.right - 7, r.bottom - 7};  // inside the frame, by no control
+  const DWORD p = ScreenPixels(corner)[0];
+  return RGB(GetBValue(p), GetGValue(p), GetRValue(p));
+}
+
+}  // namespace qvxtest
+
+namespace qvxtest {
+
+void SaveScreenshot(HWND window, const char* name) {
+  const char* folder = std::getenv("QVX_SCREENSHOTS");
+  RECT r;
+  if (folder == nullptr || !::GetWindowRect(window, &r)) return;
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  BITMAPINFOHEADER header = {sizeof(header), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  const int stride = (w * 3 + 3) & ~3;
+  std::vector<char> bits(static_cast<size_t>(stride) * h);
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  ::SelectObject(memory, old);
+  ::GetDIBits(memory, bitmap, 0, h, bits.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof(file) + sizeof(header) + bits.size()), 0, 0,
+                           sizeof(file) + sizeof(header)};
+  if (FILE* out = std::fopen((std::string(folder) + "\\" + name + ".bmp").c_str(), "wb")) {
+    std::fwrite(&file, sizeof(file), 1, out);
+    std::fwrite(&header, sizeof(header), 1, out);
+    std::fwrite(bits.data(), 1, bits.size(), out);
+    std::fclose(out);
+  }
 }
 
 }  // namespace qvxtest
