@@ -8,6 +8,7 @@
 #include "intl/number_parse.h"
 #include "intl/regional_settings.h"
 #include "update/version_query.h"
+#include "update/auto_update_methods.h"
 
 namespace qvx {
 
@@ -77,6 +78,21 @@ const fw::DispatchEntry kMethods[] = {
     {L"GetLastAppVersionFromVandrel", 15,
      {{L"csAppName", ParamType::Text}, {L"csVersion", ParamType::OutText}, {L"csError", ParamType::OutText}},
      ResultType::Bool, GetLastAppVersionFromVandrel},
+    // The download dialog, by name only (not in the type library).
+    {L"AutoUpdate", 0x1A,
+     {{L"csAppPath", ParamType::Text}, {L"csInstaller", ParamType::OutText}, {L"csInstalledVersion", ParamType::OutText},
+      {L"csLastVersion", ParamType::OutText}},
+     ResultType::Bool, AutoUpdateMethod},
+    {L"AutoUpdateExt", 0x1B,
+     {{L"csAppPath", ParamType::Text}, {L"pbAutoCheck", ParamType::OutBool}, {L"csInstaller", ParamType::OutText},
+      {L"csPackageInstaller", ParamType::OutText}, {L"csInstalledVersion", ParamType::OutText},
+      {L"csLastVersion", ParamType::OutText}},
+     ResultType::Bool, AutoUpdateExtMethod},
+    {L"AutoUpdateExt2", 0x1C,
+     {{L"csAppPath", ParamType::Text}, {L"csExtension", ParamType::Text}, {L"pbAutoCheck", ParamType::OutBool},
+      {L"csInstaller", ParamType::OutText}, {L"csPackageInstaller", ParamType::OutText},
+      {L"csInstalledVersion", ParamType::OutText}, {L"csLastVersion", ParamType::OutText}},
+     ResultType::Bool, AutoUpdateExt2Method},
 };
 
 }  // namespace

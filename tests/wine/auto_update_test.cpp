@@ -1,0 +1,196 @@
+// The download dialog end to end: AutoUpdateExt2 called by name on the
+// registered control while a user thread drives the dialog through its
+// windows (clicks, keys, texts read back) against the reference update
+// server (QVX_UPDATE_SERVERS, as the version query tests). The customer
+// store, the folder table and the temporary folder are the test's own.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "common/maker_registry.h"
+#include "common/request_encoding.h"
+#include "qvx_test.h"
+
+namespace qvxtest {
+namespace {
+
+constexpr wchar_t kCaption[] = L"Descargar actualización";
+constexpr int kOk = 337, kCancel = 339, kResult = 336, kProgress = 330;
+
+std::string Here() {
+  char path[MAX_PATH] = {};
+  ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder = path;
+  return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+int Port(const std::string& mode) {
+  const std::string list = std::getenv("QVX_UPDATE_SERVERS") ? std::getenv("QVX_UPDATE_SERVERS") : "";
+  std::ifstream in(list);
+  std::string name;
+  int port = 0;
+  while (in >> name >> port)
+    if (name == mode) return port;
+  return 0;
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return in ? out.str() : "<none>";
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+// The user: a script of steps separated by "|": "=text" waits (5 s) until
+// the result text contains text, "ok", "cancel" and "esc" click or press,
+// "yes" and "no" answer the question, "shot:name" saves a screenshot,
+// "~ms" pauses, "key:text" types another key, "pos:N" waits for the progress bar's position N. What went wrong is noted.
+std::string Drive(const std::string& script) {
+  std::string notes;
+  HWND dialog = WaitForWindow(L"#32770", kCaption, 8000);
+  if (!dialog) return "[no dialog]";
+  std::istringstream steps(script);
+  for (std::string step; std::getline(steps, step, '|');) {
+    const DWORD start = ::GetTickCount();
+    auto until = [&](auto done) {
+      while (!done() && ::GetTickCount() - start < 8000) ::Sleep(20);
+      return done();
+    };
+    if (step[0] == '=') {
+      const std::string want = step.substr(1);
+      if (!until([&] { return Narrow(WindowText(::GetDlgItem(dialog, kResult))).find(want) != std::string::npos; }))
+        notes += "[" + want + "? " + Narrow(WindowText(::GetDlgItem(dialog, kResult))) + "]";
+    } else if (step == "ok" || step == "cancel") {
+      // The button's own click: real pointer clicks on the same spot were
+      // lost now and then under Xvfb without a window manager.
+      ::Sleep(300);
+      ::PostMessageW(::GetDlgItem(dialog, step == "ok" ? kOk : kCancel), BM_CLICK, 0, 0);
+    } else if (step == "esc") {
+      ::SetForegroundWindow(dialog);
+      PressKey(VK_ESCAPE);
+      ::Sleep(300);
+    } else if (step == "yes" || step == "no") {
+      HWND question = WaitForWindow(L"#32770", L"Quorvex Ingenieros", 3000);
+      if (!question) notes += "[no question]";
+      else ::PostMessageW(question, WM_COMMAND, step == "yes" ? IDYES : IDNO, 0);
+      ::Sleep(300);
+    } else if (step[0] == '~') {
+      ::Sleep(std::stoul(step.substr(1)));
+    } else if (step.rfind("key:", 0) == 0) {  // the user types another key
+      ::SetDlgItemTextA(dialog, 3002, step.substr(4).c_str());
+    } else if (step.rfind("shot:", 0) == 0) {
+      ::Sleep(300);
+      SaveScreenshot(dialog, step.substr(5).c_str());
+    } else if (step.rfind("pos:", 0) == 0) {
+      const int want = std::stoi(step.substr(4));
+      if (!until([&] { return ::SendDlgItemMessageW(dialog, kProgress, PBM_GETPOS, 0, 0) >= want; }))
+        notes += "[pos " + std::to_string(::SendDlgItemMessageW(dialog, kProgress, PBM_GETPOS, 0, 0)) + "]";
+    }
+  }
+  // A dialog still open after the script fails the row instead of hanging it.
+  for (int i = 0; i < 75 && ::IsWindow(dialog); ++i) ::Sleep(20);
+  if (::IsWindow(dialog)) {
+    notes += "[still open]";
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(kCancel, BN_CLICKED), 0);
+    if (HWND question = WaitForWindow(L"#32770", L"Quorvex Ingenieros", 1000))
+      ::PostMessageW(question, WM_COMMAND, IDYES, 0);
+  }
+  return notes;
+}
+
+class AutoUpdateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(0, Port("normal")) << "QVX_UPDATE_SERVERS must name the servers' list";
+    ::CreateDirectoryA(temp_.c_str(), nullptr);
+    ::SetEnvironmentVariableA("TMP", temp_.c_str());
+    folders_.SetText("Componentes Comunes", Here() + "common");
+  }
+  void Customer(const std::string& number, const std::string& key) {
+    customer_.SetText("Numero", number);
+    const std::string stored = qvx::ScrambleText(key);
+    customer_.Set("DataBin", REG_BINARY, stored.c_str(), stored.size() + 1);
+  }
+  // AutoUpdateExt2 on program against mode's server, the user following script.
+  // The auto-check flag goes in set; it comes back set only through the box.
+  std::string Run(const std::string& mode, const std::string& program, const std::string& script) {
+    settings_.SetText("UpdateServer", "127.0.0.1:" + std::to_string(Port(mode)));
+    com_ptr<IDispatch> control = CreateControl();
+    if (!control) return "<no control>";
+    VARIANT_BOOL check = VARIANT_TRUE;
+    BSTR outs[4] = {::SysAllocString(L"-"), ::SysAllocString(L"-"), ::SysAllocString(L"-"), ::SysAllocString(L"-")};
+    const std::string full = Here() + program;
+    Var app(std::wstring(full.begin(), full.end()).c_str());
+    Var ext(L"");
+    std::vector<VARIANT> args(7);
+    args[0] = app.v, args[1] = ext.v;
+    V_VT(&args[2]) = VT_BYREF | VT_BOOL, V_BOOLREF(&args[2]) = &check;
+    for (int i = 0; i < 4; ++i) V_VT(&args[3 + i]) = VT_BYREF | VT_BSTR, V_BSTRREF(&args[3 + i]) = &outs[i];
+    std::string seen;
+    std::thread user([&] { seen = Drive(script); });
+    Var result;
+    const HRESULT hr = CallByName(control.get(), L"AutoUpdateExt2", args, &result.v);
+    user.join();
+    std::string out = hr != S_OK ? "hr" : V_BOOL(&result.v) ? "TRUE" : "FALSE";
+    out += std::string(" check=") + (check ? "1" : "0");
+    for (BSTR b : outs) {
+      std::wstring text = b ? b : L"<null>";
+      const size_t cut = text.find(std::wstring(temp_.begin(), temp_.end()));
+      if (cut != std::wstring::npos) text = L"TEMP\\" + text.substr(cut + temp_.size());
+      out += " [" + Narrow(text) + "]";
+      ::SysFreeString(b);
+    }
+    return out + seen;
+  }
+  std::string Temp(const char* name) const { return FileBytes(temp_ + name); }
+
+  ComScope com_;
+  const std::string temp_ = Here() + "temp\\";
+  ScratchKey settings_{HKEY_CURRENT_USER, "Software\\Quorvex\\QuorvexIntl"};
+  ScratchKey customer_{HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvex\\DatosCliente", qvx::MakerRegistryView()};
+  ScratchKey fallback_{HKEY_LOCAL_MACHINE, "SOFTWARE\\Ostrafell\\DatosCliente", qvx::MakerRegistryView()};
+  ScratchKey folders_{HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvex\\Carpetas", qvx::MakerRegistryView()};
+};
+
+const char kApp[] = "QvxTestApp.exe";
+const std::string kAvailable = "=Haga clic en [Descargar]", kDone = "=se descarg";
+
+TEST_F(AutoUpdateTest, Outcomes) {
+  const struct {
+    const char *mode, *program, *key, *script, *expected;
+  } rows[] = {
+      // Package first (2.1.0.2 installed, 2.1.0.3 offered), then the application; Install ends with IDOK.
+      {"normal", kApp, "ClaveSecreta", "=Haga clic en [Descargar]|shot:update-available|ok|=se descarg|pos:200|shot:downloaded|ok",
+       "TRUE check=1 [TEMP\\QvxTestApp.msi] [TEMP\\Brumo2103.exe] [4 . 2 . 0 . 0] [4 . 2 . 5 . 0]"},
+      {"normal", "noversion.exe", "", "=No se pudo obtener informaci|ok", "FALSE check=1 [] [] [-] [-]"},
+      {"status404", kApp, "", "=(error:404)|shot:query-failed|esc", "FALSE check=1 [] [] [-] [-]"},
+      // Decided: a reply without a Content-Length cannot prove it is whole and is refused.
+      {"nolength", kApp, "ClaveSecreta", "=Descargar]|ok|=Error al guardar la actualizaci|cancel",
+       "TRUE check=1 [] [] [4 . 2 . 0 . 0] [4 . 2 . 5 . 0]"},
+      {"normal", kApp, "ClaveSecreta", "=Descargar]|key:Mala|ok|=son correctos.\r\nRev|ok|~800|=son correctos|ok|~800|=son correctos|ok|=Numero de intentos|ok",
+       "FALSE check=1 [] [] [-] [-]"},
+      // Stopped while slow; Escape is ignored while downloading; Cancel in Downloaded asks, No keeps, Yes ends with 8.
+      {"slow", kApp, "ClaveSecreta", "=Descargar]|ok|=Descargando Brumo|shot:downloading|esc|ok|=Proceso detenido|ok|=se descarg|cancel|no|cancel|yes",
+       "TRUE check=1 [] [] [4 . 2 . 0 . 0] [4 . 2 . 5 . 0]"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.mode) + " " + row.script);
+    Customer("1234", row.key);
+    EXPECT_EQ(row.expected, Run(row.mode, row.program, row.script));
+  }
+  EXPECT_EQ(FileBytes(Here() + "..\\..\\update-servers\\release\\apps\\QvxTestApp\\setup.msi"), Temp("QvxTestApp.msi"));
+  EXPECT_EQ(FileBytes(Here() + "..\\..\\update-servers\\release\\package\\setup.exe"), Temp("Brumo2103.exe"));
+}
+
+}  // namespace
+}  // namespace qvxtest
