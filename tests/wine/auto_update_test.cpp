@@ -175,7 +175,7 @@ TEST_F(AutoUpdateTest, Outcomes) {
       {"normal", "noversion.exe", "", "=No se pudo obtener informaci|ok", "FALSE check=1 [] [] [-] [-]"},
       {"status404", kApp, "", "=(error:404)|shot:query-failed|esc", "FALSE check=1 [] [] [-] [-]"},
       // Decided: a reply without a Content-Length cannot prove it is whole and is refused.
-      {"nolength", kApp, "ClaveSecreta", "=Descargar]|ok|=Error al guardar la actualizaci|cancel",
+      {"nolength", kApp, "ClaveSecreta", "=Descargar]|ok|=Error al guardar la actualizaci|shot:download-failed|cancel",
        "TRUE check=1 [] [] [4 . 2 . 0 . 0] [4 . 2 . 5 . 0]"},
       {"normal", kApp, "ClaveSecreta", "=Descargar]|key:Mala|ok|=son correctos.\r\nRev|ok|~800|=son correctos|ok|~800|=son correctos|ok|=Numero de intentos|ok",
        "FALSE check=1 [] [] [-] [-]"},
