@@ -112,6 +112,9 @@ void CDlgAutoUpdate::SetupLooks() {
 void CDlgAutoUpdate::CheckForUpdate() {
   flow_.Set(DownloadState::Checking);
   m_strPackageVersion.clear();
+  // The timer can come before the dialog manager first shows the dialog; the
+  // user must see "Conectando..." while the query blocks, not nothing.
+  ::ShowWindow(Hwnd(), SW_SHOWNORMAL);
   UpdateControls();
   std::string reply;
   if (QueryLatestVersion(m_strAppName, true, reply, m_strLastError)) {

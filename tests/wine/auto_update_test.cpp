@@ -57,7 +57,7 @@ std::string Narrow(const std::wstring& text) {
 // "~ms" pauses, "key:text" types another key, "pos:N" waits for the progress bar's position N. What went wrong is noted.
 std::string Drive(const std::string& script) {
   std::string notes;
-  HWND dialog = WaitForWindow(L"#32770", kCaption, 8000);
+  HWND dialog = WaitForWindow(L"#32770", kCaption, 40000);
   if (!dialog) return "[no dialog]";
   std::istringstream steps(script);
   for (std::string step; std::getline(steps, step, '|');) {
@@ -190,6 +190,19 @@ TEST_F(AutoUpdateTest, Outcomes) {
   }
   EXPECT_EQ(FileBytes(Here() + "..\\..\\update-servers\\release\\apps\\QvxTestApp\\setup.msi"), Temp("QvxTestApp.msi"));
   EXPECT_EQ(FileBytes(Here() + "..\\..\\update-servers\\release\\package\\setup.exe"), Temp("Brumo2103.exe"));
+}
+
+}  // namespace
+}  // namespace qvxtest
+
+namespace qvxtest {
+namespace {
+
+// A server that takes the request and never answers: the dialog shows
+// Checking, then the query gives up and the dialog answers again.
+TEST_F(AutoUpdateTest, SilentServer) {
+  Customer("1234", "ClaveSecreta");
+  EXPECT_EQ("FALSE check=1 [] [] [-] [-]", Run("silent", kApp, "shot:checking|~9000|=No es posible obtener|esc"));
 }
 
 }  // namespace
