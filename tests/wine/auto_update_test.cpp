@@ -54,7 +54,7 @@ std::string Narrow(const std::wstring& text) {
 // The user: a script of steps separated by "|": "=text" waits (5 s) until
 // the result text contains text, "ok", "cancel" and "esc" click or press,
 // "yes" and "no" answer the question, "shot:name" saves a screenshot,
-// "~ms" pauses, "key:text" types another key, "pos:N" waits for the progress bar's position N. What went wrong is noted.
+// "~ms" pauses, "key:text" and "number:text" type, "pos:N" waits for the progress bar's position N. What went wrong is noted.
 std::string Drive(const std::string& script) {
   std::string notes;
   HWND dialog = WaitForWindow(L"#32770", kCaption, 40000);
@@ -86,8 +86,9 @@ std::string Drive(const std::string& script) {
       ::Sleep(300);
     } else if (step[0] == '~') {
       ::Sleep(std::stoul(step.substr(1)));
-    } else if (step.rfind("key:", 0) == 0) {  // the user types another key
-      ::SetDlgItemTextA(dialog, 3002, step.substr(4).c_str());
+    } else if (step.rfind("key:", 0) == 0 || step.rfind("number:", 0) == 0) {  // the user types
+      const bool key = step[0] == 'k';
+      ::SetDlgItemTextA(dialog, key ? 3002 : 1040, step.substr(key ? 4 : 7).c_str());
     } else if (step.rfind("shot:", 0) == 0) {
       ::Sleep(300);
       SaveScreenshot(dialog, step.substr(5).c_str());
@@ -203,6 +204,62 @@ namespace {
 TEST_F(AutoUpdateTest, SilentServer) {
   Customer("1234", "ClaveSecreta");
   EXPECT_EQ("FALSE check=1 [] [] [-] [-]", Run("silent", kApp, "shot:checking|~9000|=No es posible obtener|esc"));
+}
+
+}  // namespace
+}  // namespace qvxtest
+
+namespace qvxtest {
+namespace {
+
+std::string Dword(const std::string& bytes) {
+  return bytes.size() == 4 ? std::to_string(*reinterpret_cast<const DWORD*>(bytes.data())) : bytes;
+}
+
+// After a download: the record is rewritten (entered number, flags bit 0)
+// only when it came from the fallback key or held another number; the key
+// typed is always stored, scrambled.
+TEST_F(AutoUpdateTest, CustomerRecordAfterDownload) {
+  const struct {
+    bool first;         // the record is in the first key (else only in the fallback key)
+    const char* typed;  // the number the user types ("" keeps the one shown)
+    const char* expected;  // first key afterwards: Numero Nombre Flags, and the stored key
+  } rows[] = {
+      {true, "", "1234 Ana 4 ClaveSecreta"},        // unchanged record, flags untouched
+      {true, "5678", "5678 Ana 5 Otra!Clave"},       // another customer: rewritten, bit 0 set
+      {false, "", "1234 Ana 5 ClaveSecreta"},       // from the fallback key: written to the first
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.expected);
+    const ScratchKey& source = row.first ? customer_ : fallback_;
+    const std::string key = *row.typed ? "Otra!Clave" : "ClaveSecreta";
+    if (!row.first) DeleteKeyTree(HKEY_LOCAL_MACHINE, customer_.path(), qvx::MakerRegistryView());
+    source.SetText("Numero", "1234");
+    source.SetText("Nombre", "Ana");
+    const DWORD flags = 4;
+    source.Set("Flags", REG_DWORD, &flags, sizeof flags);
+    const std::string stored = qvx::ScrambleText("ClaveSecreta");
+    source.Set("DataBin", REG_BINARY, stored.c_str(), stored.size() + 1);
+    const std::string typing = *row.typed ? std::string("|number:") + row.typed + "|key:" + key : "";
+    Run("normal", kApp, kAvailable + typing + "|ok|" + kDone + "|ok");
+    const std::string dataBin = customer_.Get("DataBin");
+    EXPECT_EQ(row.expected, customer_.Get("Numero").c_str() + std::string(" ") + customer_.Get("Nombre").c_str() +
+                                " " + Dword(customer_.Get("Flags")) + " " +
+                                qvx::DecodeServerText(dataBin.c_str()));
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, customer_.path(), qvx::MakerRegistryView());
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, fallback_.path(), qvx::MakerRegistryView());
+  }
+}
+
+// A temporary folder whose installer path does not fit in 260 characters
+// is refused before anything is written.
+TEST_F(AutoUpdateTest, TemporaryFolderTooLong) {
+  Customer("1234", "ClaveSecreta");
+  const std::string deep = temp_ + std::string(240, 'd');
+  ::CreateDirectoryA(deep.c_str(), nullptr);
+  ::SetEnvironmentVariableA("TMP", (deep + "\\").c_str());
+  EXPECT_EQ("TRUE check=1 [] [] [4 . 2 . 0 . 0] [4 . 2 . 5 . 0]",
+            Run("normal", kApp, kAvailable + "|ok|=La ruta de la carpeta temporal es demasiado larga|cancel"));
 }
 
 }  // namespace
