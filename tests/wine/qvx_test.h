@@ -106,5 +106,9 @@ int PixelsUnlike(HWND window, COLORREF background);
 COLORREF BackgroundOf(HWND dialog);
 // With QVX_SCREENSHOTS set to a folder, the window as the screen shows it, in <folder>\<name>.bmp.
 void SaveScreenshot(HWND window, const char* name);
+// Drives the download dialog with the given caption through a script (see
+// qvx_test.cpp); returns what went wrong, "" when nothing did.
+std::string DriveDialog(const wchar_t* caption, const std::string& script);
+std::string NarrowText(const std::wstring& text);  // non-ASCII as "?"
 
 }  // namespace qvxtest
