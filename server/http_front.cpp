@@ -70,6 +70,13 @@ class HttpFront : public Front {
                                  if (!Pause()) return false;
                                  return sink.write(body->data() + offset, std::min(piece, length));
                                });
+    } else if (options_.transport == Transport::NoLength) {
+      // Chunked: the whole body, and no Content-Length.
+      res.set_chunked_content_provider(reply.contentType, [body](size_t offset, httplib::DataSink& sink) {
+        if (offset < body->size()) return sink.write(body->data() + offset, body->size() - offset);
+        sink.done();
+        return true;
+      });
     } else {
       // Content-Length announces the whole body; half of it goes out, then
       // the provider fails and the connection is closed.

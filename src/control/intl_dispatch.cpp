@@ -9,6 +9,7 @@
 #include "intl/regional_settings.h"
 #include "mail/dlg_solicitar_act.h"
 #include "update/version_query.h"
+#include "update/auto_update_methods.h"
 
 namespace qvx {
 
@@ -87,6 +88,21 @@ const fw::DispatchEntry kMethods[] = {
      {{L"csPathApp", ParamType::Text}, {L"csAppName", ParamType::Text}, {L"csLongName", ParamType::Text},
       {L"csVer", ParamType::Text}, {L"csUpdateVer", ParamType::Text}},
      ResultType::None, SendActRequest},
+    // The download dialog, by name only (not in the type library).
+    {L"AutoUpdate", 0x1A,
+     {{L"csAppPath", ParamType::Text}, {L"csInstaller", ParamType::OutText}, {L"csInstalledVersion", ParamType::OutText},
+      {L"csLastVersion", ParamType::OutText}},
+     ResultType::Bool, AutoUpdateMethod},
+    {L"AutoUpdateExt", 0x1B,
+     {{L"csAppPath", ParamType::Text}, {L"pbAutoCheck", ParamType::OutBool}, {L"csInstaller", ParamType::OutText},
+      {L"csPackageInstaller", ParamType::OutText}, {L"csInstalledVersion", ParamType::OutText},
+      {L"csLastVersion", ParamType::OutText}},
+     ResultType::Bool, AutoUpdateExtMethod},
+    {L"AutoUpdateExt2", 0x1C,
+     {{L"csAppPath", ParamType::Text}, {L"csExtension", ParamType::Text}, {L"pbAutoCheck", ParamType::OutBool},
+      {L"csInstaller", ParamType::OutText}, {L"csPackageInstaller", ParamType::OutText},
+      {L"csInstalledVersion", ParamType::OutText}, {L"csLastVersion", ParamType::OutText}},
+     ResultType::Bool, AutoUpdateExt2Method},
 };
 
 }  // namespace

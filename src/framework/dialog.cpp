@@ -1,5 +1,7 @@
 #include "framework/dialog.h"
 
+#include <commctrl.h>
+
 #include "framework/module_state.h"
 
 namespace qvx::fw {
@@ -39,10 +41,47 @@ void DataExchange::Radio(int firstId, int& index) {
   }
 }
 
+namespace {
+
+// The context of the module's manifest (resource 2), made once per process
+// and kept for its life; nullptr when the module has none.
+HANDLE ModuleActivationContext() {
+  static const HANDLE context = [] {
+    ACTCTXA request = {};
+    request.cbSize = sizeof(request);
+    request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.hModule = Module().instance;
+    request.lpResourceName = MAKEINTRESOURCEA(2);
+    const HANDLE made = ::CreateActCtxA(&request);
+    return made == INVALID_HANDLE_VALUE ? nullptr : made;
+  }();
+  return context;
+}
+
+class ActivationScope {
+ public:
+  explicit ActivationScope(HANDLE context) {
+    if (context != nullptr && !::ActivateActCtx(context, &cookie_)) cookie_ = 0;
+  }
+  ~ActivationScope() {
+    if (cookie_ != 0) ::DeactivateActCtx(0, cookie_);
+  }
+  ActivationScope(const ActivationScope&) = delete;
+  ActivationScope& operator=(const ActivationScope&) = delete;
+
+ private:
+  ULONG_PTR cookie_ = 0;
+};
+
+}  // namespace
+
 INT_PTR CDialog::DoModal() {
   HWND owner = owner_;
   if (owner == nullptr) owner = ::GetActiveWindow();
   if (owner == nullptr) owner = ThreadMainWindow();
+  ActivationScope scope(ModuleActivationContext());
+  const INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_LINK_CLASS | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&classes);
   return ::DialogBoxParamA(Module().resources, MAKEINTRESOURCEA(templateId_), owner, DialogProc,
                            reinterpret_cast<LPARAM>(this));
 }

@@ -40,8 +40,10 @@ class CDialog {
   CDialog(const CDialog&) = delete;
   CDialog& operator=(const CDialog&) = delete;
 
-  // Runs the dialog modally. Returns the value given to EndDialog, or -1
-  // when the dialog could not be made. Without an owner it is owned by the
+  // Runs the dialog modally, inside the module's own activation context (its
+  // manifest asks for the version 6 common controls, whatever the host's
+  // says). Returns the value given to EndDialog, or -1 when the dialog could
+  // not be made. Without an owner it is owned by the
   // thread's active window, else by the thread's main window.
   INT_PTR DoModal();
   HWND Hwnd() const { return hwnd_; }
@@ -68,6 +70,7 @@ class CDialog {
   // The dialog destroys these when its window goes.
   HFONT AdoptFont(HFONT font);
   HICON AdoptIcon(HICON icon);
+  HGDIOBJ AdoptObject(HGDIOBJ object) { return AdoptFont(static_cast<HFONT>(object)); }
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

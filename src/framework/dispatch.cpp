@@ -30,6 +30,16 @@ long DispatchCall::Long(size_t i) const { return args_.at(i).number; }
 double DispatchCall::Double(size_t i) const { return args_.at(i).real; }
 int DispatchCall::BoolValue(size_t i) const { return static_cast<int>(args_.at(i).number); }
 
+bool DispatchCall::InOutBool(size_t i) const {
+  const VARIANT* t = args_.at(i).target;
+  if (t == nullptr) return false;
+  if (V_VT(t) == (VT_BYREF | VT_BOOL)) return *V_BOOLREF(t) != VARIANT_FALSE;
+  VARIANT converted;
+  ::VariantInit(&converted);
+  const bool ok = ::VariantChangeType(&converted, V_VARIANTREF(t), 0, VT_BOOL) == S_OK;
+  return ok && V_BOOL(&converted) != VARIANT_FALSE;
+}
+
 void DispatchCall::SetOutText(size_t i, std::string ansi) {
   Arg& a = args_.at(i);
   a.text = std::move(ansi);

@@ -59,6 +59,9 @@ class DispatchCall {
   // The Automation boolean as passed: VARIANT_TRUE (-1) or VARIANT_FALSE (0).
   int BoolValue(size_t i) const;
   bool Bool(size_t i) const { return BoolValue(i) != 0; }
+  // What an OutBool argument holds on entry (an in-out flag); false when it
+  // holds nothing that converts to a boolean.
+  bool InOutBool(size_t i) const;
 
   void SetOutText(size_t i, std::string ansi);
   void SetOutBool(size_t i, bool value);

@@ -15,6 +15,7 @@
 #include "framework/module_state.h"
 #include "mail/customer_data.h"
 #include "resources/resource.h"
+#include "update/internet_session.h"
 #include "update/version_request.h"
 
 namespace qvx {
@@ -22,9 +23,6 @@ namespace qvx {
 namespace {
 
 constexpr DWORD_PTR kContext = 1;
-// Per stage (connect, send, each receive): a server that accepts the
-// connection and never answers ends the query well within half a minute.
-constexpr DWORD kTimeoutMs = 10000;
 constexpr size_t kErrorTextMax = 255;
 
 // The host executable's base name, file version and build tag.
@@ -50,8 +48,20 @@ std::string CredentialsToken() {
   return EncodeRequestText(VersionCredentials(customer.number, MachineIdentifier(), DecodeServerText(storedKey)));
 }
 
-// The system's message for a WinInet error (wininet.dll holds them, the
-// system the others), without its line end.
+std::string PathErrorText(UINT id, const std::string& path, DWORD status = 0) {
+  std::string text = fw::LoadResString(id);
+  size_t at = text.find("%d");
+  if (at != std::string::npos) text.replace(at, 2, std::to_string(status));
+  at = text.find("%s");
+  if (at != std::string::npos) text.replace(at, 2, path);
+  return text;
+}
+
+int32_t SecondsNow() { return static_cast<int32_t>(std::time(nullptr)); }
+
+}  // namespace
+
+// wininet.dll holds the messages of its own errors, the system the others.
 std::string InternetErrorText(DWORD code) {
   char message[512] = {};
   const HMODULE wininet = ::GetModuleHandleA("wininet.dll");
@@ -66,26 +76,13 @@ std::string InternetErrorText(DWORD code) {
   return fw::CutAnsi(text, kErrorTextMax);
 }
 
-std::string PathErrorText(UINT id, const std::string& path, DWORD status = 0) {
-  std::string text = fw::LoadResString(id);
-  size_t at = text.find("%d");
-  if (at != std::string::npos) text.replace(at, 2, std::to_string(status));
-  at = text.find("%s");
-  if (at != std::string::npos) text.replace(at, 2, path);
-  return text;
-}
-
-void SetTimeouts(HINTERNET handle) {
+void SetInternetTimeouts(HINTERNET handle) {
   for (const DWORD option :
        {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-    DWORD value = kTimeoutMs;
+    DWORD value = kInternetTimeoutMs;
     ::InternetSetOptionA(handle, option, &value, sizeof(value));
   }
 }
-
-int32_t SecondsNow() { return static_cast<int32_t>(std::time(nullptr)); }
-
-}  // namespace
 
 bool QueryLatestVersion(const std::string& application, bool withRuntime, std::string& version, std::string& error) {
   version.clear();
@@ -98,7 +95,7 @@ bool QueryLatestVersion(const std::string& application, bool withRuntime, std::s
   fw::unique_hinternet session(::InternetOpenA(HostUserAgent().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                                                nullptr, INTERNET_FLAG_DONT_CACHE));
   if (!session) return fail(InternetErrorText(::GetLastError()));
-  SetTimeouts(session.get());
+  SetInternetTimeouts(session.get());
 
   const std::string token = CredentialsToken();
   const ServerAddress server = UpdateServer();
@@ -112,7 +109,7 @@ bool QueryLatestVersion(const std::string& application, bool withRuntime, std::s
                                                   INTERNET_FLAG_EXISTING_CONNECT, kContext));
   if (!request) return fail(PathErrorText(IDS_QUERY_OPEN_FAILED, path));
   // Windows hands the session's time-outs down to its requests; Wine does not.
-  SetTimeouts(request.get());
+  SetInternetTimeouts(request.get());
 
   // A failed send has a reason worth showing: the system's message for it.
   if (!::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return fail(InternetErrorText(::GetLastError()));

@@ -172,7 +172,8 @@ TEST(ControlTest, TypeInformationAgreesWithTheDispatchTable) {
   const UINT functions = attr->cFuncs;
   info->ReleaseTypeAttr(attr);
   const qvx::fw::DispatchTable& table = qvx::CQVXIntlCtrl::DispatchMap();
-  EXPECT_EQ(table.count + kNotServedYet.size(), functions) << "a served method is not described";
+  const size_t servedByNameOnly = 3;  // AutoUpdate, AutoUpdateExt, AutoUpdateExt2 (the last checked below)
+  EXPECT_EQ(table.count - servedByNameOnly + kNotServedYet.size(), functions) << "a served method is not described";
   for (UINT i = 0; i < functions; ++i) {
     FUNCDESC* f = nullptr;
     ASSERT_EQ(S_OK, info->GetFuncDesc(i, &f));
@@ -212,6 +213,8 @@ TEST(ControlTest, TypeInformationAgreesWithTheDispatchTable) {
   LPOLESTR byNameOnly[] = {const_cast<LPOLESTR>(L"AutoUpdateExt2")};
   MEMBERID id = 0;
   EXPECT_EQ(DISP_E_UNKNOWNNAME, info->GetIDsOfNames(byNameOnly, 1, &id));
+  EXPECT_EQ(S_OK, control->GetIDsOfNames(IID_NULL, byNameOnly, 1, LOCALE_USER_DEFAULT, &id));
+  EXPECT_EQ(0x1C, id);
   // Containers find the event interface and the class.
   com_ptr<IProvideClassInfo2> classInfo;
   ASSERT_EQ(S_OK, control->QueryInterface(IID_IProvideClassInfo2, classInfo.put_void()));

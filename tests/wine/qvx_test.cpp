@@ -1,5 +1,11 @@
 #include "qvx_test.h"
 
+#include <commctrl.h>
+
+#include <sstream>
+
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace qvxtest {
@@ -147,6 +153,151 @@ std::wstring WindowText(HWND window) {
   wchar_t buffer[512] = {};
   ::GetWindowTextW(window, buffer, 512);
   return buffer;
+}
+
+}  // namespace qvxtest
+
+namespace qvxtest {
+
+// Read back the way a screen grab does: through a bitmap of the screen's
+// own format (a DIB section can be served from Wine's copy of the window
+// instead of what the display shows).
+std::vector<DWORD> ScreenPixels(const RECT& r) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  std::vector<DWORD> pixels(static_cast<size_t>(w) * h);
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  ::SelectObject(memory, old);
+  ::GetDIBits(memory, bitmap, 0, h, pixels.data(), &info, DIB_RGB_COLORS);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+int PixelsUnlike(HWND window, COLORREF background) {
+  RECT r;
+  if (!::IsWindowVisible(window) || !::GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return 0;
+  const DWORD bg = RGB(GetBValue(background), GetGValue(background), GetRValue(background));  // DIBs hold BGR
+  int unlike = 0;
+  for (DWORD p : ScreenPixels(r)) unlike += (p & 0xFFFFFF) != bg;
+  return unlike;
+}
+
+COLORREF BackgroundOf(HWND dialog) {
+  RECT r;
+  ::GetWindowRect(dialog, &r);
+  const RECT corner = {r.right - 8, r.bottom - 8, r.right - 7, r.bottom - 7};  // inside the frame, by no control
+  const DWORD p = ScreenPixels(corner)[0];
+  return RGB(GetBValue(p), GetGValue(p), GetRValue(p));
+}
+
+}  // namespace qvxtest
+
+namespace qvxtest {
+
+void SaveScreenshot(HWND window, const char* name) {
+  const char* folder = std::getenv("QVX_SCREENSHOTS");
+  RECT r;
+  if (folder == nullptr || !::GetWindowRect(window, &r)) return;
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  BITMAPINFOHEADER header = {sizeof(header), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  const int stride = (w * 3 + 3) & ~3;
+  std::vector<char> bits(static_cast<size_t>(stride) * h);
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  ::SelectObject(memory, old);
+  ::GetDIBits(memory, bitmap, 0, h, bits.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof(file) + sizeof(header) + bits.size()), 0, 0,
+                           sizeof(file) + sizeof(header)};
+  if (FILE* out = std::fopen((std::string(folder) + "\\" + name + ".bmp").c_str(), "wb")) {
+    std::fwrite(&file, sizeof(file), 1, out);
+    std::fwrite(&header, sizeof(header), 1, out);
+    std::fwrite(bits.data(), 1, bits.size(), out);
+    std::fclose(out);
+  }
+}
+
+}  // namespace qvxtest
+
+namespace qvxtest {
+
+std::string NarrowText(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+// The download dialog's result, OK, Cancel and progress controls.
+constexpr int kOk = 337, kCancel = 339, kResult = 336, kProgress = 330;
+
+// The user: a script of steps separated by "|": "=text" waits (8 s) until
+// the result text contains text, "ok", "cancel" and "esc" click or press,
+// "yes" and "no" answer the question, "shot:name" saves a screenshot,
+// "~ms" pauses, "key:text" and "number:text" type, "pos:N" waits for the progress bar's position N. What went wrong is noted.
+std::string DriveDialog(const wchar_t* caption, const std::string& script) {
+  std::string notes;
+  HWND dialog = WaitForWindow(L"#32770", caption, 40000);
+  if (!dialog) return "[no dialog]";
+  std::istringstream steps(script);
+  for (std::string step; std::getline(steps, step, '|');) {
+    const DWORD start = ::GetTickCount();
+    auto until = [&](auto done) {
+      while (!done() && ::GetTickCount() - start < 8000) ::Sleep(20);
+      return done();
+    };
+    if (step[0] == '=') {
+      const std::string want = step.substr(1);
+      if (!until([&] { return NarrowText(WindowText(::GetDlgItem(dialog, kResult))).find(want) != std::string::npos; }))
+        notes += "[" + want + "? " + NarrowText(WindowText(::GetDlgItem(dialog, kResult))) + "]";
+    } else if (step == "ok" || step == "cancel") {
+      // The button's own click: real pointer clicks on the same spot were
+      // lost now and then under Xvfb without a window manager.
+      ::Sleep(300);
+      ::PostMessageW(::GetDlgItem(dialog, step == "ok" ? kOk : kCancel), BM_CLICK, 0, 0);
+    } else if (step == "esc") {
+      ::SetForegroundWindow(dialog);
+      PressKey(VK_ESCAPE);
+      ::Sleep(300);
+    } else if (step == "yes" || step == "no") {
+      HWND question = WaitForWindow(L"#32770", L"Quorvex Ingenieros", 3000);
+      if (!question) notes += "[no question]";
+      else ::PostMessageW(question, WM_COMMAND, step == "yes" ? IDYES : IDNO, 0);
+      ::Sleep(300);
+    } else if (step[0] == '~') {
+      ::Sleep(std::stoul(step.substr(1)));
+    } else if (step.rfind("key:", 0) == 0 || step.rfind("number:", 0) == 0) {  // the user types
+      const bool key = step[0] == 'k';
+      ::SetDlgItemTextA(dialog, key ? 3002 : 1040, step.substr(key ? 4 : 7).c_str());
+    } else if (step.rfind("shot:", 0) == 0) {
+      ::Sleep(300);
+      SaveScreenshot(dialog, step.substr(5).c_str());
+    } else if (step.rfind("pos:", 0) == 0) {
+      const int want = std::stoi(step.substr(4));
+      if (!until([&] { return ::SendDlgItemMessageW(dialog, kProgress, PBM_GETPOS, 0, 0) >= want; }))
+        notes += "[pos " + std::to_string(::SendDlgItemMessageW(dialog, kProgress, PBM_GETPOS, 0, 0)) + "]";
+    }
+  }
+  // A dialog still open after the script fails the row instead of hanging it.
+  for (int i = 0; i < 75 && ::IsWindow(dialog); ++i) ::Sleep(20);
+  if (::IsWindow(dialog)) {
+    notes += "[still open]";
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(kCancel, BN_CLICKED), 0);
+    if (HWND question = WaitForWindow(L"#32770", L"Quorvex Ingenieros", 1000))
+      ::PostMessageW(question, WM_COMMAND, IDYES, 0);
+  }
+  return notes;
 }
 
 }  // namespace qvxtest

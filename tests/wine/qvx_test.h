@@ -100,5 +100,15 @@ void ClickWindow(HWND window);  // a real left click at its centre
 // Polls (from another thread) for a visible top-level window; nullptr after ms.
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD ms);
 std::wstring WindowText(HWND window);
+// How many screen pixels of a visible window differ from a colour: what it really drew.
+int PixelsUnlike(HWND window, COLORREF background);
+// A dialog's background colour as the screen shows it (near its bottom right corner).
+COLORREF BackgroundOf(HWND dialog);
+// With QVX_SCREENSHOTS set to a folder, the window as the screen shows it, in <folder>\<name>.bmp.
+void SaveScreenshot(HWND window, const char* name);
+// Drives the download dialog with the given caption through a script (see
+// qvx_test.cpp); returns what went wrong, "" when nothing did.
+std::string DriveDialog(const wchar_t* caption, const std::string& script);
+std::string NarrowText(const std::wstring& text);  // non-ASCII as "?"
 
 }  // namespace qvxtest

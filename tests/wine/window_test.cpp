@@ -238,6 +238,8 @@ TEST_F(SeparatorDialogTest, LayoutAndTexts) {
     if (!dialog) return Dismiss();
     caption = WindowText(dialog);
     owner = ::GetWindow(dialog, GW_OWNER);
+    ::Sleep(200);  // painted
+    SaveScreenshot(dialog, "config-reg-warning");
     RECT client, size = {0, 0, 316, 119};
     ::GetClientRect(dialog, &client);
     ::MapDialogRect(dialog, &size);
@@ -260,6 +262,7 @@ TEST_F(SeparatorDialogTest, LayoutAndTexts) {
         problems += L"[kind of " + WindowText(child) + L"]";
       if (icon ? !::SendMessageW(child, STM_GETICON, 0, 0) : c.text && WindowText(child) != c.text)
         problems += L"[text " + WindowText(child) + L"]";
+      if (icon && PixelsUnlike(child, BackgroundOf(dialog)) < 100) problems += L"[the icon draws nothing]";
       child = ::GetWindow(child, GW_HWNDNEXT);
     }
     if (child) problems += L"[more controls than the template has]";

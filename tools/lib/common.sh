@@ -8,7 +8,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 QVX_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 libwine-dev xvfb
               cmake googletest locales clang libclang-rt-14-dev debootstrap qemu-user-static
-              libcpp-httplib-dev pkg-config python3-aiosmtpd)
+              libcpp-httplib-dev pkg-config python3-aiosmtpd fonts-wine)
 
 log() { printf '== %s\n' "$*"; }
 
@@ -75,6 +75,16 @@ wine_start() {
   # window to be withdrawn when it goes; unmanaged windows go at once.
   grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null ||
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+  prefix_fonts "$WINEPREFIX" /usr/share/wine/fonts
+}
+
+# Wine draws window frame buttons (the close box) with Marlett; a prefix made
+# before fonts-wine was installed never finds it, so it goes in the prefix's
+# own font folder.
+prefix_fonts() {
+  local fonts="$1/drive_c/windows/Fonts"
+  [ -f "$2/marlett.ttf" ] && [ ! -f "$fonts/marlett.ttf" ] && mkdir -p "$fonts" && cp "$2/marlett.ttf" "$fonts/"
+  return 0
 }
 
 wine_stop() {

@@ -185,6 +185,7 @@ wine32_start() {
     # Unmanaged windows, as in the 64-bit prefix (see wine_start).
     grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null ||
       root32_run_timed 120 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    prefix_fonts "$WINEPREFIX" "$root32/usr/share/wine/fonts"
     return 0
   )
 }
