@@ -27,22 +27,7 @@ std::string Here() {
   return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
-int Port(const std::string& mode) {
-  const std::string list = std::getenv("QVX_UPDATE_SERVERS") ? std::getenv("QVX_UPDATE_SERVERS") : "";
-  std::ifstream in(list);
-  std::string name;
-  int port = 0;
-  while (in >> name >> port)
-    if (name == mode) return port;
-  return 0;
-}
-
-std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return in ? out.str() : "<none>";
-}
+int Port(const std::string& mode) { return ServerPort("QVX_UPDATE_SERVERS", mode); }
 
 class AutoUpdateTest : public ::testing::Test {
  protected:

@@ -30,23 +30,9 @@ const wchar_t kFailed[] =
 const wchar_t kSent[] = L"[i]El proceso de envío fue satisfactorio.\nNos pondremos en contacto con Ud. lo antes posible.";
 enum { kNombre = 1036, kNIF = 1037, kEmail = 1039, kEnviar = 1044, kComentario = 1048 };
 
-std::string Folder() {
-  const std::string list = std::getenv("QVX_MAIL_SERVERS") ? std::getenv("QVX_MAIL_SERVERS") : "";
-  return list.substr(0, list.find_last_of('\\') + 1);
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
-
-int Port(const std::string& mode) {
-  std::istringstream in(ReadAll(Folder() + "servers.txt"));
-  for (std::string name; in >> name;)
-    if (int port = 0; in >> port && name == mode) return port;
-  return 0;
-}
+std::string Folder() { return ServersFolder("QVX_MAIL_SERVERS"); }
+std::string ReadAll(const std::string& path) { return FileBytes(path) == "<none>" ? "" : FileBytes(path); }
+int Port(const std::string& mode) { return ServerPort("QVX_MAIL_SERVERS", mode); }
 
 std::string Mail(int n) { return ReadAll(Folder() + "aiosmtpd\\" + std::to_string(n) + ".eml"); }
 int Mails() {
@@ -64,20 +50,7 @@ std::string Commands(const std::string& mode) {
   return out;
 }
 
-// Polls test() every 20 ms until it holds or ms have passed.
-template <typename Test>
-bool WaitUntil(Test test, DWORD ms = 20000) {
-  for (const DWORD start = ::GetTickCount(); !test(); ::Sleep(20))
-    if (::GetTickCount() - start > ms) return false;
-  return true;
-}
-
-// A visible dialog of that title (FindWindow alone may find one being destroyed).
-HWND Shown(const wchar_t* title) {
-  for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32770", title)) != nullptr;)
-    if (::IsWindowVisible(w)) return w;
-  return nullptr;
-}
+HWND Shown(const wchar_t* title) { return ShownDialog(title); }
 
 int Focus(HWND form) {
   GUITHREADINFO info = {};

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 namespace qvxtest {
 
@@ -155,6 +157,32 @@ std::wstring WindowText(HWND window) {
   return buffer;
 }
 
+HWND ShownDialog(const wchar_t* title) {
+  for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32770", title)) != nullptr;)
+    if (::IsWindowVisible(w)) return w;
+  return nullptr;
+}
+
+std::string ServersFolder(const char* listVariable) {
+  const std::string list = std::getenv(listVariable) ? std::getenv(listVariable) : "";
+  return list.substr(0, list.find_last_of('\\') + 1);
+}
+
+int ServerPort(const char* listVariable, const std::string& mode) {
+  std::ifstream in(ServersFolder(listVariable) + "servers.txt");
+  std::string name;
+  for (int port = 0; in >> name >> port;)
+    if (name == mode) return port;
+  return 0;
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return in ? out.str() : "<none>";
+}
+
 }  // namespace qvxtest
 
 namespace qvxtest {
@@ -205,20 +233,15 @@ void SaveScreenshot(HWND window, const char* name) {
   const char* folder = std::getenv("QVX_SCREENSHOTS");
   RECT r;
   if (folder == nullptr || !::GetWindowRect(window, &r)) return;
-  const int w = r.right - r.left, h = r.bottom - r.top;
+  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  ::Sleep(200);
+  // A 24-bit bottom-up BMP, as tools/bmp2png reads it.
+  const int w = r.right - r.left, h = r.bottom - r.top, stride = (w * 3 + 3) & ~3;
+  const std::vector<DWORD> pixels = ScreenPixels(r);
+  std::string bits(static_cast<size_t>(stride) * h, '\0');
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) std::memcpy(&bits[static_cast<size_t>(h - 1 - y) * stride + x * 3], &pixels[y * w + x], 3);
   BITMAPINFOHEADER header = {sizeof(header), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  const int stride = (w * 3 + 3) & ~3;
-  std::vector<char> bits(static_cast<size_t>(stride) * h);
-  HDC screen = ::GetDC(nullptr);
-  HDC memory = ::CreateCompatibleDC(screen);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
-  HGDIOBJ old = ::SelectObject(memory, bitmap);
-  ::BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  ::SelectObject(memory, old);
-  ::GetDIBits(memory, bitmap, 0, h, bits.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(memory);
-  ::ReleaseDC(nullptr, screen);
   BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof(file) + sizeof(header) + bits.size()), 0, 0,
                            sizeof(file) + sizeof(header)};
   if (FILE* out = std::fopen((std::string(folder) + "\\" + name + ".bmp").c_str(), "wb")) {

@@ -100,6 +100,22 @@ void ClickWindow(HWND window);  // a real left click at its centre
 // Polls (from another thread) for a visible top-level window; nullptr after ms.
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD ms);
 std::wstring WindowText(HWND window);
+// A visible dialog of that title (FindWindow alone may find one going away).
+HWND ShownDialog(const wchar_t* title);
+// Polls test() every 20 ms until it holds or ms have passed.
+template <typename Test>
+bool WaitUntil(Test test, DWORD ms = 20000) {
+  for (const DWORD start = ::GetTickCount(); !test(); ::Sleep(20))
+    if (::GetTickCount() - start > ms) return false;
+  return true;
+}
+
+// The servers that tools/update-servers or tools/mail-servers started for a
+// test: listVariable names their servers.txt ("<mode> <port>" lines).
+std::string ServersFolder(const char* listVariable);
+int ServerPort(const char* listVariable, const std::string& mode);
+// A file's bytes; "<none>" when it cannot be read.
+std::string FileBytes(const std::string& path);
 // How many screen pixels of a visible window differ from a colour: what it really drew.
 int PixelsUnlike(HWND window, COLORREF background);
 // A dialog's background colour as the screen shows it (near its bottom right corner).

@@ -27,44 +27,10 @@ constexpr bool kHostCurrent = false;
 #endif
 const wchar_t kInfo[] = L"Información de actualización", kProperties[] = L"Propiedades de actualización";
 
-int ServerPort(const std::string& mode) {
-  const char* list = std::getenv("QVX_UPDATE_SERVERS");
-  std::ifstream in(list ? list : "");
-  std::string name;
-  for (int port = 0; in >> name >> port;)
-    if (name == mode) return port;
-  return 0;
-}
+int ServerPort(const std::string& mode) { return qvxtest::ServerPort("QVX_UPDATE_SERVERS", mode); }
+HWND Shown(const wchar_t* title) { return ShownDialog(title); }
 
-HWND Shown(const wchar_t* title) {  // FindWindow alone may find one going away
-  for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32770", title)) != nullptr;)
-    if (::IsWindowVisible(w)) return w;
-  return nullptr;
-}
-
-// With QVX_SCREENSHOTS naming a folder, the window as the screen shows it,
-// saved there as name.bmp (docs/screenshots/README.md).
-void Snap(HWND window, const std::string& name) {
-  const char* folder = std::getenv("QVX_SCREENSHOTS");
-  RECT r;
-  if (!folder || !::GetWindowRect(window, &r)) return;
-  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  ::Sleep(200);
-  const LONG w = r.right - r.left, h = r.bottom - r.top;
-  HDC screen = ::GetDC(nullptr), memory = ::CreateCompatibleDC(screen);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
-  ::SelectObject(memory, bitmap);
-  ::BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  BITMAPINFOHEADER info = {sizeof info, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  std::string bits(static_cast<size_t>((w * 3 + 3) & ~3) * h, '\0');
-  ::GetDIBits(memory, bitmap, 0, h, bits.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-  const DWORD head = sizeof(BITMAPFILEHEADER) + sizeof info;
-  const BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(head + bits.size()), 0, 0, head};
-  std::ofstream(std::string(folder) + "\\" + name + ".bmp", std::ios::binary)
-      << std::string(reinterpret_cast<const char*>(&file), sizeof file)
-      << std::string(reinterpret_cast<const char*>(&info), sizeof info) << bits;
-  ::DeleteDC(memory), ::DeleteObject(bitmap), ::ReleaseDC(nullptr, screen);
-}
+void Snap(HWND window, const std::string& name) { SaveScreenshot(window, name.c_str()); }
 
 struct InfoSeen {
   std::wstring group, state, installed, latest, error;

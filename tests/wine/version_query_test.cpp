@@ -35,19 +35,8 @@ std::string Ansi(BSTR text) {
   return out;
 }
 
-std::string ServersFolder() {
-  const std::string list = std::getenv("QVX_UPDATE_SERVERS") ? std::getenv("QVX_UPDATE_SERVERS") : "";
-  return list.substr(0, list.find_last_of('\\') + 1);
-}
-
-int Port(const std::string& mode) {
-  std::ifstream in(ServersFolder() + "servers.txt");
-  std::string name;
-  int port = 0;
-  while (in >> name >> port)
-    if (name == mode) return port;
-  return 0;
-}
+std::string ServersFolder() { return qvxtest::ServersFolder("QVX_UPDATE_SERVERS"); }
+int Port(const std::string& mode) { return qvxtest::ServerPort("QVX_UPDATE_SERVERS", mode); }
 
 // One field of the last request that a mode's server logged: "key=value"
 // (the log escapes blanks), or the quoted agent.
