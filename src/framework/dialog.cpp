@@ -124,6 +124,15 @@ HFONT CDialog::AdoptFont(HFONT font) {
   return font;
 }
 
+void CDialog::SetBoldFont(std::initializer_list<int> ids) {
+  LOGFONTA face{};
+  const auto shown = ids.size() ? reinterpret_cast<HFONT>(::SendMessageA(Item(*ids.begin()), WM_GETFONT, 0, 0)) : nullptr;
+  if (shown == nullptr || ::GetObjectA(shown, sizeof face, &face) == 0) return;
+  face.lfWeight = 600;
+  if (HFONT bold = AdoptFont(::CreateFontIndirectA(&face)))
+    for (int id : ids) ::SendMessageA(Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(bold), TRUE);
+}
+
 HICON CDialog::AdoptIcon(HICON icon) {
   if (icon != nullptr) icons_.emplace_back(icon);
   return icon;

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,8 @@ class CDialog {
   HWND Item(int id) const { return ::GetDlgItem(hwnd_, id); }
   // The dialog destroys these when its window goes.
   HFONT AdoptFont(HFONT font);
+  // The font of the first item at weight 600 (semibold), set on every item.
+  void SetBoldFont(std::initializer_list<int> ids);
   HICON AdoptIcon(HICON icon);
   HGDIOBJ AdoptObject(HGDIOBJ object) { return AdoptFont(static_cast<HFONT>(object)); }
 

@@ -29,15 +29,7 @@ void CDlgSolicitarAct::DoDataExchange(fw::DataExchange& exchange) {
 
 BOOL CDlgSolicitarAct::OnInitDialog() {
   fw::CDialog::OnInitDialog();
-  LOGFONTA face{};
-  const auto shown = reinterpret_cast<HFONT>(::SendMessageA(Item(IDC_SA_VER), WM_GETFONT, 0, 0));
-  if (shown != nullptr && ::GetObjectA(shown, sizeof face, &face) != 0) {
-    face.lfWeight = 600;
-    if (HFONT bold = AdoptFont(::CreateFontIndirectA(&face))) {
-      for (int id : {IDC_SA_VER, IDC_SA_UPDATEVER, IDC_SA_APPNAME})
-        ::SendMessageA(Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(bold), TRUE);
-    }
-  }
+  SetBoldFont({IDC_SA_VER, IDC_SA_UPDATEVER, IDC_SA_APPNAME});
   std::string iconFile = m_csPathApp;
   if (iconFile.empty()) {
     char path[MAX_PATH];

@@ -88,15 +88,8 @@ BOOL CDlgAutoUpdate::OnInitDialog() {
 
 // The bold font, the button images, the banner and the optional check box.
 void CDlgAutoUpdate::SetupLooks() {
-  LOGFONTA font = {};
-  if (::GetObjectA(reinterpret_cast<HFONT>(::SendDlgItemMessageA(Hwnd(), IDC_AU_RESULT, WM_GETFONT, 0, 0)),
-                   sizeof(font), &font) != 0) {
-    font.lfWeight = 600;
-    bold_ = AdoptFont(::CreateFontIndirectA(&font));
-    for (int id : {IDC_AU_RESULT, IDC_AU_APP_NAME, IDC_AU_INSTALLED, IDC_AU_LATEST, IDC_AU_IDENTIFICATION,
-                   IDC_AU_VERSION_LINK})
-      ::SendDlgItemMessageA(Hwnd(), id, WM_SETFONT, reinterpret_cast<WPARAM>(bold_), FALSE);
-  }
+  SetBoldFont({IDC_AU_RESULT, IDC_AU_APP_NAME, IDC_AU_INSTALLED, IDC_AU_LATEST, IDC_AU_IDENTIFICATION,
+               IDC_AU_VERSION_LINK});
   const std::pair<int, UINT> images[] = {{IDC_AU_CANCEL, IDI_AU_CANCEL}, {IDC_AU_HELP, IDI_AU_HELP},
                                          {IDC_AU_OK, IDI_AU_ACCEPT}};
   for (const auto& [button, icon] : images)

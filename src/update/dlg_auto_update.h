@@ -57,7 +57,6 @@ class CDlgAutoUpdate : public fw::CDialog, private DownloadProgress {
   DownloadFlow flow_;
   int progressBase_ = 0;
   int progressPos_ = -1;
-  HFONT bold_ = nullptr;
 };
 
 }  // namespace qvx

@@ -22,13 +22,7 @@ BOOL CDlgInfoUpdate::OnInitDialog() {
   m_csVersion = WithoutBlanks(m_csVersion);
   m_csUpdateVersion = WithoutBlanks(m_csUpdateVersion);
   fw::CDialog::OnInitDialog();
-  LOGFONTA face{};
-  const auto shown = reinterpret_cast<HFONT>(::SendMessageA(Item(IDC_INFO_STATE), WM_GETFONT, 0, 0));
-  if (shown != nullptr && ::GetObjectA(shown, sizeof face, &face) != 0) {
-    face.lfWeight = 600;
-    if (HFONT bold = AdoptFont(::CreateFontIndirectA(&face)))
-      ::SendMessageA(Item(IDC_INFO_STATE), WM_SETFONT, reinterpret_cast<WPARAM>(bold), TRUE);
-  }
+  SetBoldFont({IDC_INFO_STATE});
   const InfoView view = ViewOfState(m_nState);
   const fw::ModuleState& module = fw::Module();
   const auto icon = static_cast<HICON>(
