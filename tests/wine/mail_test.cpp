@@ -82,19 +82,6 @@ void Type(const std::wstring& text) {
   }
 }
 
-// A message box as "[icon]text".
-BOOL CALLBACK ReadBox(HWND child, LPARAM seen) {
-  auto& text = *reinterpret_cast<std::wstring*>(seen);
-  if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-    const LRESULT icon = ::SendMessageW(child, STM_GETICON, 0, 0);
-    auto is = [&](LPSTR id) { return icon == reinterpret_cast<LRESULT>(::LoadIconA(nullptr, id)); };
-    text += is(IDI_ERROR) ? L"[x]" : is(IDI_INFORMATION) ? L"[i]" : is(IDI_EXCLAMATION) ? L"[!]" : L"[?]";
-  } else if (::GetDlgCtrlID(child) == 0xFFFF) {
-    text += WindowText(child);
-  }
-  return TRUE;
-}
-
 struct Seen {
   std::wstring box;  // the message box after "Enviar" ("" for none)
   int focus = 0;     // the focus in a form left open
@@ -144,7 +131,7 @@ class MailForm : public ::testing::Test {
         // A silent server keeps the form busy for its 3 s, never for the 60 s time-out.
         if (HWND shown = nullptr; WaitUntil([&] { return (shown = box()) != nullptr; }, 30000)) {
           WaitUntil([&] { return ::FindWindowExW(shown, nullptr, L"Button", nullptr) != nullptr; });
-          ::EnumChildWindows(shown, ReadBox, reinterpret_cast<LPARAM>(&seen.box));
+          seen.box = MessageBoxText(shown);
           // Space on its button: the box ends on the key's release, so that no
           // key of it is left to reach the next form (Enter ends it on the press).
           EXPECT_TRUE(Try([] { PressKey(VK_SPACE); }, [&] { return !::IsWindow(shown); }));

@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <sstream>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -157,6 +155,24 @@ std::wstring WindowText(HWND window) {
   return buffer;
 }
 
+BOOL CALLBACK ReadBoxChild(HWND child, LPARAM seen) {
+  auto& text = *reinterpret_cast<std::wstring*>(seen);
+  if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+    const LRESULT icon = ::SendMessageW(child, STM_GETICON, 0, 0);
+    auto is = [&](LPSTR id) { return icon == reinterpret_cast<LRESULT>(::LoadIconA(nullptr, id)); };
+    text += is(IDI_ERROR) ? L"[x]" : is(IDI_INFORMATION) ? L"[i]" : is(IDI_EXCLAMATION) ? L"[!]" : L"[?]";
+  } else if (::GetDlgCtrlID(child) == 0xFFFF) {
+    text += WindowText(child);
+  }
+  return TRUE;
+}
+
+std::wstring MessageBoxText(HWND box) {
+  std::wstring text;
+  ::EnumChildWindows(box, ReadBoxChild, reinterpret_cast<LPARAM>(&text));
+  return text;
+}
+
 HWND ShownDialog(const wchar_t* title) {
   for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32770", title)) != nullptr;)
     if (::IsWindowVisible(w)) return w;
@@ -183,9 +199,6 @@ std::string FileBytes(const std::string& path) {
   return in ? out.str() : "<none>";
 }
 
-}  // namespace qvxtest
-
-namespace qvxtest {
 
 // Read back the way a screen grab does: through a bitmap of the screen's
 // own format (a DIB section can be served from Wine's copy of the window
@@ -225,9 +238,6 @@ COLORREF BackgroundOf(HWND dialog) {
   return RGB(GetBValue(p), GetGValue(p), GetRValue(p));
 }
 
-}  // namespace qvxtest
-
-namespace qvxtest {
 
 void SaveScreenshot(HWND window, const char* name) {
   const char* folder = std::getenv("QVX_SCREENSHOTS");
@@ -252,9 +262,6 @@ void SaveScreenshot(HWND window, const char* name) {
   }
 }
 
-}  // namespace qvxtest
-
-namespace qvxtest {
 
 std::string NarrowText(const std::wstring& text) {
   std::string out;

@@ -100,6 +100,8 @@ void ClickWindow(HWND window);  // a real left click at its centre
 // Polls (from another thread) for a visible top-level window; nullptr after ms.
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD ms);
 std::wstring WindowText(HWND window);
+// A message box as "[icon]text": [x] error, [i] information, [!] warning.
+std::wstring MessageBoxText(HWND box);
 // A visible dialog of that title (FindWindow alone may find one going away).
 HWND ShownDialog(const wchar_t* title);
 // Polls test() every 20 ms until it holds or ms have passed.
