@@ -43,19 +43,22 @@ void DataExchange::Radio(int firstId, int& index) {
 
 namespace {
 
-// The context of the module's manifest (resource 2), made once per process
-// and kept for its life; nullptr when the module has none.
+// The context of the module's manifest (resource 2), made on first use and
+// kept until the module is unloaded; nullptr when the module has none.
+HANDLE g_activationContext = nullptr;
+
 HANDLE ModuleActivationContext() {
-  static const HANDLE context = [] {
-    ACTCTXA request = {};
-    request.cbSize = sizeof(request);
-    request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
-    request.hModule = Module().instance;
-    request.lpResourceName = MAKEINTRESOURCEA(2);
-    const HANDLE made = ::CreateActCtxA(&request);
-    return made == INVALID_HANDLE_VALUE ? nullptr : made;
-  }();
-  return context;
+  if (HANDLE context = g_activationContext) return context;
+  ACTCTXA request = {};
+  request.cbSize = sizeof(request);
+  request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  request.hModule = Module().instance;
+  request.lpResourceName = MAKEINTRESOURCEA(2);
+  HANDLE made = ::CreateActCtxA(&request);
+  if (made == INVALID_HANDLE_VALUE) return nullptr;
+  // Another thread's dialog may have made one meanwhile: keep the first.
+  if (::InterlockedCompareExchangePointer(&g_activationContext, made, nullptr) != nullptr) ::ReleaseActCtx(made);
+  return g_activationContext;
 }
 
 class ActivationScope {
@@ -74,6 +77,10 @@ class ActivationScope {
 };
 
 }  // namespace
+
+void ReleaseDialogActivationContext() {
+  if (HANDLE context = ::InterlockedExchangePointer(&g_activationContext, nullptr)) ::ReleaseActCtx(context);
+}
 
 INT_PTR CDialog::DoModal() {
   HWND owner = owner_;

@@ -91,4 +91,8 @@ class CDialog {
 // owner, in z-order; nullptr when it has none.
 HWND ThreadMainWindow();
 
+// Gives back the activation context the module's dialogs run in, when the
+// module is about to be unloaded.
+void ReleaseDialogActivationContext();
+
 }  // namespace qvx::fw

@@ -41,6 +41,8 @@ bool RegisterWindowClass(WNDPROC proc) noexcept {
 
 }  // namespace
 
+void UnregisterControlWindowClass() noexcept { ::UnregisterClassW(kWindowClass, ModuleInstance()); }
+
 COleControl::COleControl(const ControlClassInfo& info) : info_(info) { ServerObjectCreated(); }
 
 COleControl::~COleControl() {

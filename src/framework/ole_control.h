@@ -26,6 +26,10 @@ struct ControlClassInfo {
   DispatchTable methods;
 };
 
+// A window class outlives the module that registered it: the module takes
+// its own away before it is unloaded, when no control lives.
+void UnregisterControlWindowClass() noexcept;
+
 class COleControl : public IDispatch,
                     public IOleObject,
                     public IOleControl,

@@ -8,10 +8,12 @@
 namespace qvx::intl {
 namespace {
 
-// Used only on the thread that loaded the module.
+// Used only on the thread that loaded the module. Never destroyed: the last
+// control removes the hook, and a process that ends with controls alive must
+// not unhook from the loader's exit path.
 fw::unique_hhook& Hook() {
-  static fw::unique_hhook hook;
-  return hook;
+  static auto* hook = new fw::unique_hhook;
+  return *hook;
 }
 
 // Bit 31 of a keyboard hook's lParam: set while the key goes up.

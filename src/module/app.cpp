@@ -6,6 +6,8 @@
 #include "control/intl_ctrl.h"
 #include "control/intl_ids.h"
 #include "framework/com_server.h"
+#include "framework/dialog.h"
+#include "framework/ole_control.h"
 #include "framework/module_state.h"
 #include "resources/resource.h"
 
@@ -25,9 +27,11 @@ BOOL StartControlModule() {
 
 }  // namespace
 
+// Never destroyed: what it holds is given back by ExitInstance when the
+// module is unloaded, never from the loader's exit path.
 CQVXIntlApp& TheApp() {
-  static CQVXIntlApp app;
-  return app;
+  static auto* app = new CQVXIntlApp;
+  return *app;
 }
 
 BOOL CQVXIntlApp::InitInstance() {
@@ -55,6 +59,8 @@ BOOL CQVXIntlApp::InitInstance() {
 }
 
 int CQVXIntlApp::ExitInstance() {
+  fw::ReleaseDialogActivationContext();
+  fw::UnregisterControlWindowClass();
   richEdit_.reset();
   if (socketsStarted_) {
     ::WSACleanup();
@@ -63,9 +69,5 @@ int CQVXIntlApp::ExitInstance() {
   return 0;
 }
 
-BOOL EnsureModuleStarted() {
-  static const BOOL started = TheApp().InitInstance();
-  return started;
-}
 
 }  // namespace qvx

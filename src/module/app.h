@@ -1,5 +1,6 @@
-// CQVXIntlApp: the module object, one per process. Its start-up runs once,
-// on the first call into the module; its exit when the module is unloaded.
+// CQVXIntlApp: the module object, one per process. Its start-up runs on the
+// first call into the module, its exit when COM is told the module may be
+// unloaded; a module loaded again starts again.
 #pragma once
 
 #include <windows.h>
@@ -20,8 +21,5 @@ class CQVXIntlApp {
 };
 
 CQVXIntlApp& TheApp();
-
-// Runs InitInstance the first time it is called; later calls return its result.
-BOOL EnsureModuleStarted();
 
 }  // namespace qvx

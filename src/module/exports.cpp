@@ -12,34 +12,52 @@
 using namespace qvx;
 
 namespace {
+
+// Start-up and exit run outside the loader lock, which forbids loading or
+// freeing libraries and Winsock's clean-up: start-up on the first call into
+// the module, exit when COM asks whether the module may be unloaded and
+// nothing of it lives. The lock makes the answer and a class object handed
+// out meanwhile exclusive. A module freed without that question (by
+// regsvr32, or at process exit) leaves its Winsock and rich-edit references
+// to the process. The lock is re-entrant: start-up may show a message box,
+// whose message loop may bring the host back in (to a module marked started).
+CRITICAL_SECTION g_startLock;
 bool g_started = false;
+
+class StartLock {
+ public:
+  StartLock() { ::EnterCriticalSection(&g_startLock); }
+  ~StartLock() { ::LeaveCriticalSection(&g_startLock); }
+  StartLock(const StartLock&) = delete;
+  StartLock& operator=(const StartLock&) = delete;
+};
+
+// With the lock held. Marked started first, so that a call that comes back
+// in during start-up does not start the module twice.
+void Start() {
+  if (g_started) return;
+  g_started = true;
+  TheApp().InitInstance();
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     ::DisableThreadLibraryCalls(instance);
+    ::InitializeCriticalSection(&g_startLock);
     try {
       fw::AttachModule(instance);
     } catch (...) {
       return FALSE;  // out of memory while loading: refuse the load
     }
-  } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr && g_started) {
-    // Unloaded with FreeLibrary: release what start-up took. At process exit
-    // the system reclaims it and other DLLs may already be gone.
-    TheApp().ExitInstance();
   }
   return TRUE;
 }
 
-// Start-up runs on the first call here rather than in DllMain, outside the
-// loader lock: it starts Windows Sockets and loads the rich-edit library.
-static void Start() {
-  EnsureModuleStarted();
-  g_started = true;
-}
-
 STDAPI DllRegisterServer() {
   return fw::Guarded([] {
+    const StartLock lock;
     Start();
     if (FAILED(fw::RegisterModuleTypeLib(fw::Module().instance))) return SELFREG_E_TYPELIB;
     if (!fw::UpdateServerRegistry(TRUE)) return SELFREG_E_CLASS;
@@ -49,6 +67,7 @@ STDAPI DllRegisterServer() {
 
 STDAPI DllUnregisterServer() {
   return fw::Guarded([] {
+    const StartLock lock;
     Start();
     if (FAILED(fw::UnregisterModuleTypeLib(fw::Module().instance, LIBID_QVXINTLLib, kTypeLibMajor, kTypeLibMinor)))
       return SELFREG_E_TYPELIB;
@@ -59,9 +78,20 @@ STDAPI DllUnregisterServer() {
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
   return fw::Guarded([&] {
+    const StartLock lock;
     Start();
     return fw::GetServerClassObject(rclsid, riid, ppv);
   });
 }
 
-STDAPI DllCanUnloadNow() { return fw::ServerCanUnload() ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() {
+  return fw::Guarded([] {
+    const StartLock lock;
+    if (!fw::ServerCanUnload()) return S_FALSE;
+    if (g_started) {
+      TheApp().ExitInstance();
+      g_started = false;
+    }
+    return S_OK;
+  });
+}

@@ -11,10 +11,12 @@
 namespace qvx::update {
 namespace {
 
-// Used only on the thread that loaded the module.
+// Used only on the thread that loaded the module. Never destroyed: the last
+// control removes the hook, and a process that ends with controls alive must
+// not unhook from the loader's exit path.
 fw::unique_hhook& Hook() {
-  static fw::unique_hhook hook;
-  return hook;
+  static auto* hook = new fw::unique_hhook;
+  return *hook;
 }
 
 std::vector<HWND>& Targets() {

@@ -1,0 +1,98 @@
+// The module's life in a host process: loaded by COM, used with windows,
+// hooks and dialogs, unloaded by COM when nothing of it lives, and loaded
+// again, a hundred times; nothing it made may outlive it.
+#include <winsock2.h>
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <atomic>
+#include <thread>
+
+#include "qvx_test.h"
+
+namespace qvxtest {
+namespace {
+
+constexpr wchar_t kModuleName[] = L"QuorvexIntl.ocx";
+
+int ThreadCount() {
+  const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
+    count += entry.th32OwnerProcessID == ::GetCurrentProcessId();
+  ::CloseHandle(snapshot);
+  return count;
+}
+
+// One host's life: a main window with a menu bar and the control in Wine's
+// AtlAxWin (its window, its start-up integration and the menu hook), the
+// keypad hook switched on and off, and with a dialog the update properties
+// opened from the menu item and closed by a user. Returns the module's handle.
+HMODULE UseOnce(bool dialog) {
+  HMENU bar = ::CreateMenu(), file = ::CreatePopupMenu();
+  ::AppendMenuW(file, MF_STRING, 100, L"Abrir");
+  ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"Archivo");
+  qvx::fw::unique_hwnd main(::CreateWindowW(L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                                            nullptr, bar, nullptr, nullptr));
+  HWND ax = ::CreateWindowW(L"AtlAxWin", kProgId, WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, main.get(), nullptr, nullptr,
+                            nullptr);
+  PumpMessages(30);
+  const HMODULE module = ::GetModuleHandleW(kModuleName);
+  {
+    static const auto getControl = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"atl.dll"), "AtlAxGetControl")));
+    com_ptr<IUnknown> unknown;
+    com_ptr<IDispatch> control;
+    EXPECT_EQ(S_OK, getControl(ax, unknown.put()));
+    if (unknown) unknown->QueryInterface(IID_IDispatch, control.put_void());
+    Var on = Var::Bool(true), off = Var::Bool(false);
+    EXPECT_EQ(S_OK, CallByName(control.get(), L"SetIntlKeyDec", {on.v}, nullptr));
+    if (dialog) {
+      std::atomic<bool> closed{false};
+      std::thread user([&] {
+        HWND shown = nullptr;
+        if (WaitUntil([&] { return (shown = ShownDialog(L"Propiedades de actualización")) != nullptr; }, 10000))
+          ::PostMessageW(shown, WM_COMMAND, IDCANCEL, 0), closed = true;
+      });
+      ::PostMessageW(main.get(), WM_COMMAND, 65534, 0);
+      PumpMessages(200);
+      user.join();
+      EXPECT_TRUE(closed) << "the menu item opened no properties dialog";
+    }
+    EXPECT_EQ(S_OK, CallByName(control.get(), L"SetIntlKeyDec", {off.v}, nullptr));
+  }
+  ::DestroyWindow(ax);
+  PumpMessages(20);
+  return module;
+}
+
+TEST(ModuleLife, UnloadedAndLoadedAgainAHundredTimes) {
+  ComScope com;
+  const auto init = reinterpret_cast<BOOL(WINAPI*)()>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(::LoadLibraryW(L"atl.dll"), "AtlAxWinInit")));
+  ASSERT_TRUE(init && init());
+  ASSERT_EQ(nullptr, ::GetModuleHandleW(kModuleName)) << "the test must load the module through COM only";
+  const bool richEdit = ::GetModuleHandleW(L"riched20.dll") != nullptr;
+  int threads = 0;
+  for (int cycle = 0; cycle < 100; ++cycle) {
+    SCOPED_TRACE(cycle);
+    const HMODULE module = UseOnce(cycle % 25 == 0);
+    ASSERT_NE(nullptr, module);
+    ::CoFreeUnusedLibrariesEx(0, 0);
+    ASSERT_EQ(nullptr, ::GetModuleHandleW(kModuleName)) << "COM did not unload the module";
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    EXPECT_FALSE(::GetClassInfoExW(module, L"QuorvexIntlControlWindow", &wc)) << "its window class outlived it";
+    PumpMessages(20);  // a hook left behind would run unloaded code here
+    if (cycle == 0) threads = ThreadCount();
+  }
+  EXPECT_EQ(threads, ThreadCount()) << "threads that outlive the module";
+  EXPECT_EQ(richEdit, ::GetModuleHandleW(L"riched20.dll") != nullptr) << "the rich-edit library it loaded";
+  EXPECT_EQ(SOCKET_ERROR, ::WSACleanup()) << "its Windows Sockets start-up was not undone";
+  EXPECT_EQ(WSANOTINITIALISED, ::WSAGetLastError());
+}
+
+}  // namespace
+}  // namespace qvxtest
