@@ -32,13 +32,17 @@ const fw::ControlClassInfo& IntlClassInfo() {
 
 }  // namespace
 
-CQVXIntlCtrl::CQVXIntlCtrl() : COleControl(IntlClassInfo()) { ++Process().liveControls; }
+CQVXIntlCtrl::CQVXIntlCtrl() : COleControl(IntlClassInfo()) {
+  Process().threadControls.With([](int& count) { return ++count; });  // first: it may run out of memory
+  ::InterlockedIncrement(&Process().liveControls);
+}
 
-// The last control of the process takes the process-wide hooks with it, so
-// that a control created later can install them again.
+// The last control of a thread takes the thread's hooks with it, so that a
+// control created later can install them again.
 CQVXIntlCtrl::~CQVXIntlCtrl() {
   update::RemoveUpdateTarget(ControlWindow());
-  if (--Process().liveControls == 0) {
+  ::InterlockedDecrement(&Process().liveControls);
+  if (Process().threadControls.With([](int& count) { return --count; }) == 0) {
     intl::RemoveIntlKeyDecHook();
     update::RemoveUpdateHook();
   }
@@ -87,7 +91,7 @@ bool CQVXIntlCtrl::OnWindowMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
 }
 
 // With the update integration switched off, or a hook already held by an
-// earlier control, neither step runs.
+// earlier control of the thread, neither step runs.
 void CQVXIntlCtrl::RunStartupIntegration() {
   if (Process().autoUpdateSwitch == 0 || update::UpdateHookHeld()) return;
   update::InstallUpdateMenu(ControlWindow(), prefs_);

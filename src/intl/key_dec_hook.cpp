@@ -1,19 +1,23 @@
 #include "intl/key_dec_hook.h"
 
-#include "framework/handles.h"
 #include "framework/module_state.h"
+#include "framework/per_thread.h"
 #include "intl/dlg_config_reg.h"
 #include "intl/regional_settings.h"
 
 namespace qvx::intl {
 namespace {
 
-// Used only on the thread that loaded the module. Never destroyed: the last
-// control removes the hook, and a process that ends with controls alive must
+// Each thread's hook, on that thread. Never destroyed: a thread's last
+// control removes its hook, and a process that ends with controls alive must
 // not unhook from the loader's exit path.
-fw::unique_hhook& Hook() {
-  static auto* hook = new fw::unique_hhook;
-  return *hook;
+fw::PerThread<fw::unique_hhook>& Hooks() {
+  static auto* hooks = new fw::PerThread<fw::unique_hhook>;
+  return *hooks;
+}
+
+HHOOK ThreadHook() {
+  return Hooks().With([](fw::unique_hhook& hook) { return hook.get(); });
 }
 
 // Bit 31 of a keyboard hook's lParam: set while the key goes up.
@@ -26,14 +30,19 @@ void SetIntlKeyDec(bool activate) {
     RemoveIntlKeyDecHook();
     return;
   }
-  if (Hook() || !CheckIntlSeparators()) return;
-  const fw::ModuleState& module = fw::Module();
-  Hook().reset(::SetWindowsHookExA(WH_KEYBOARD, IntlKeyDecHookProc, module.instance, module.threadId));
+  // The check may show the separator warning: not under the table's lock.
+  if (ThreadHook() || !CheckIntlSeparators()) return;
+  Hooks().With([](fw::unique_hhook& hook) {
+    if (!hook) hook.reset(::SetWindowsHookExA(WH_KEYBOARD, IntlKeyDecHookProc, fw::Module().instance, ::GetCurrentThreadId()));
+    return true;
+  });
 }
 
-void RemoveIntlKeyDecHook() { Hook().reset(); }
+void RemoveIntlKeyDecHook() {
+  Hooks().With([](fw::unique_hhook& hook) { return hook.reset(), true; });
+}
 
-bool IntlKeyDecHookHeld() { return static_cast<bool>(Hook()); }
+bool IntlKeyDecHookHeld() { return ThreadHook() != nullptr; }
 
 // Every key-down of the keypad decimal key, auto-repeats included, is
 // swallowed and the separator's bytes are posted as characters to the focus
@@ -45,7 +54,7 @@ LRESULT CALLBACK IntlKeyDecHookProc(int code, WPARAM wParam, LPARAM lParam) {
     for (unsigned char byte : GetIntlDecimalSep()) ::PostMessageA(focus, WM_CHAR, byte, 0);
     return 1;
   }
-  return ::CallNextHookEx(Hook().get(), code, wParam, lParam);
+  return ::CallNextHookEx(ThreadHook(), code, wParam, lParam);
 }
 
 }  // namespace qvx::intl

@@ -1,6 +1,6 @@
 // Makes the numeric keypad's decimal key type the user's regional decimal
-// separator in every window of the thread that loaded the module. One hook
-// per process, shared by all controls.
+// separator in every window of the calling thread. One hook per thread,
+// shared by the thread's controls.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +12,7 @@ namespace qvx::intl {
 // call tries again.
 void SetIntlKeyDec(bool activate);
 
-// Removes the hook if held; the last control of the process calls this.
+// Removes the thread's hook if held; the thread's last control calls this.
 void RemoveIntlKeyDecHook();
 
 bool IntlKeyDecHookHeld();

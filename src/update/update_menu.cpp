@@ -3,25 +3,51 @@
 #include <algorithm>
 #include <vector>
 
-#include "framework/handles.h"
 #include "framework/module_state.h"
+#include "framework/per_thread.h"
 #include "resources/resource.h"
 #include "update/update_section.h"
 
 namespace qvx::update {
 namespace {
 
-// Used only on the thread that loaded the module. Never destroyed: the last
-// control removes the hook, and a process that ends with controls alive must
+// Each thread's hook, on that thread. Never destroyed: a thread's last
+// control removes its hook, and a process that ends with controls alive must
 // not unhook from the loader's exit path.
-fw::unique_hhook& Hook() {
-  static auto* hook = new fw::unique_hhook;
-  return *hook;
+fw::PerThread<fw::unique_hhook>& Hooks() {
+  static auto* hooks = new fw::PerThread<fw::unique_hhook>;
+  return *hooks;
 }
 
-std::vector<HWND>& Targets() {
-  static std::vector<HWND> targets;
-  return targets;
+HHOOK ThreadHook() {
+  return Hooks().With([](fw::unique_hhook& hook) { return hook.get(); });
+}
+
+// The windows of live controls, in the order the item reports to them; each
+// thread's item reports to a control of its own thread.
+struct TargetList {
+  SRWLOCK lock = SRWLOCK_INIT;
+  std::vector<HWND> windows;
+};
+
+TargetList& Targets() {
+  static auto* targets = new TargetList;
+  return *targets;
+}
+
+template <typename F>
+auto WithTargets(F f) {
+  TargetList& t = Targets();
+  const fw::ExclusiveLock lock(t.lock);
+  return f(t.windows);
+}
+
+HWND ThreadTarget() {
+  return WithTargets([](std::vector<HWND>& windows) -> HWND {
+    for (HWND w : windows)
+      if (::GetWindowThreadProcessId(w, nullptr) == ::GetCurrentThreadId()) return w;
+    return nullptr;
+  });
 }
 
 // Only the command taken out of the queue counts, not a look at it.
@@ -29,10 +55,10 @@ LRESULT CALLBACK UpdateMenuHookProc(int code, WPARAM wParam, LPARAM lParam) {
   const auto* msg = reinterpret_cast<const MSG*>(lParam);
   if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == WM_COMMAND && HIWORD(msg->wParam) == 0 &&
       LOWORD(msg->wParam) == ID_UPDATE_PROPERTIES) {
-    if (!Targets().empty()) ::PostMessageW(Targets().front(), WM_SHOW_UPDATE_PROPERTIES, 0, 0);
+    if (HWND target = ThreadTarget()) ::PostMessageW(target, WM_SHOW_UPDATE_PROPERTIES, 0, 0);
     return 1;
   }
-  return ::CallNextHookEx(Hook().get(), code, wParam, lParam);
+  return ::CallNextHookEx(ThreadHook(), code, wParam, lParam);
 }
 
 // The last item of the bar if it is a popup, else the last popup of all.
@@ -68,12 +94,17 @@ bool WriteUpdatePreferences(const UpdatePreferences& preferences) {
 }
 
 void AddUpdateTarget(HWND controlWindow) {
-  if (std::find(Targets().begin(), Targets().end(), controlWindow) == Targets().end())
-    Targets().push_back(controlWindow);
+  WithTargets([&](std::vector<HWND>& windows) {
+    if (std::find(windows.begin(), windows.end(), controlWindow) == windows.end()) windows.push_back(controlWindow);
+    return true;
+  });
 }
 
 void RemoveUpdateTarget(HWND controlWindow) {
-  Targets().erase(std::remove(Targets().begin(), Targets().end(), controlWindow), Targets().end());
+  WithTargets([&](std::vector<HWND>& windows) {
+    windows.erase(std::remove(windows.begin(), windows.end(), controlWindow), windows.end());
+    return true;
+  });
 }
 
 // The bar belongs to the top-level window: the control's parent may be a
@@ -82,25 +113,31 @@ bool InstallUpdateMenu(HWND controlWindow, UpdatePreferences& prefs) {
   HWND parent = controlWindow ? ::GetParent(controlWindow) : nullptr;
   HWND root = parent ? ::GetAncestor(parent, GA_ROOT) : nullptr;
   HMENU bar = root ? ::GetMenu(root) : nullptr;
-  if (!bar || !::IsMenu(bar) || Hook()) return false;
+  if (!bar || !::IsMenu(bar) || ThreadHook()) return false;
   HMENU popup = LastPopup(bar);
   if (!popup) return false;
-  const fw::ModuleState& module = fw::Module();
-  Hook().reset(::SetWindowsHookExW(WH_GETMESSAGE, UpdateMenuHookProc, module.instance, ::GetCurrentThreadId()));
-  if (!Hook()) return false;
+  const bool hooked = Hooks().With([](fw::unique_hhook& hook) {
+    hook.reset(::SetWindowsHookExW(WH_GETMESSAGE, UpdateMenuHookProc, fw::Module().instance, ::GetCurrentThreadId()));
+    return static_cast<bool>(hook);
+  });
+  if (!hooked) return false;
   // An integration after the last control had gone finds the items there.
   if (::GetMenuState(bar, ID_UPDATE_PROPERTIES, MF_BYCOMMAND) == static_cast<UINT>(-1)) {
     ::AppendMenuA(popup, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuA(popup, MF_STRING, ID_UPDATE_PROPERTIES, fw::LoadResString(IDS_UPDATE_MENU_ITEM).c_str());
   }
-  RemoveUpdateTarget(controlWindow);
-  Targets().insert(Targets().begin(), controlWindow);
+  WithTargets([&](std::vector<HWND>& windows) {
+    windows.erase(std::remove(windows.begin(), windows.end(), controlWindow), windows.end());
+    return windows.insert(windows.begin(), controlWindow);
+  });
   prefs = ReadUpdatePreferences();
   return true;
 }
 
-bool UpdateHookHeld() { return static_cast<bool>(Hook()); }
+bool UpdateHookHeld() { return ThreadHook() != nullptr; }
 
-void RemoveUpdateHook() { Hook().reset(); }
+void RemoveUpdateHook() {
+  Hooks().With([](fw::unique_hhook& hook) { return hook.reset(), true; });
+}
 
 }  // namespace qvx::update

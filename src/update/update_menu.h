@@ -1,7 +1,8 @@
 // The update service's place in the host: an "Actuali&zaciones..." item on
 // the host's menu, a message hook that turns the item's command into
 // WM_SHOW_UPDATE_PROPERTIES for a live control's window, and the host's
-// preferences. One hook per process, on the host's user-interface thread.
+// preferences. One hook per user-interface thread of the host that holds
+// controls, shared by that thread's controls.
 #pragma once
 
 #include <windows.h>
@@ -25,8 +26,8 @@ UpdatePreferences ReadUpdatePreferences();
 bool WriteUpdatePreferences(const UpdatePreferences& preferences);
 
 // Windows of live controls that the item may report to. The one that
-// installed the menu comes first; when it goes another takes its place, and
-// with none left the item does nothing.
+// installed the menu comes first; when it goes another of its thread takes
+// its place, and with none left the item does nothing.
 void AddUpdateTarget(HWND controlWindow);
 void RemoveUpdateTarget(HWND controlWindow);
 
@@ -37,7 +38,7 @@ void RemoveUpdateTarget(HWND controlWindow);
 bool InstallUpdateMenu(HWND controlWindow, UpdatePreferences& prefs);
 
 bool UpdateHookHeld();
-// The last control of the process calls this; the items stay on the menu.
+// The thread's last control calls this; the items stay on the menu.
 void RemoveUpdateHook();
 
 }  // namespace qvx::update

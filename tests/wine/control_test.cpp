@@ -8,6 +8,7 @@
 #include <clocale>
 #include <cstdio>
 #include <functional>
+#include <thread>
 
 #include "control/ctrl_version.h"
 #include "control/intl_ctrl.h"
@@ -16,6 +17,7 @@
 #include "framework/ansi.h"
 #include "framework/module_state.h"
 #include "framework/registration.h"
+#include "intl/key_dec_hook.h"
 #include "qvx_test.h"
 
 namespace qvxtest {
@@ -228,27 +230,57 @@ TEST(ControlTest, TypeInformationAgreesWithTheDispatchTable) {
   coclass->ReleaseTypeAttr(attr);
 }
 
-// The update switch and the live-control count belong to the process.
-TEST(ControlTest, ControlsShareTheUpdateSwitchAndAreCounted) {
-  ComScope com;
+// The update switch belongs to the process; controls are counted over every
+// apartment thread, and each thread's keypad hook is its own and goes with
+// the thread's last control.
+TEST(ControlTest, ApartmentsShareTheSwitchAndKeepTheirOwnHooks) {
   qvx::fw::AttachModule(::GetModuleHandleW(nullptr));
-  const int before = qvx::Process().liveControls;
-  com_ptr<IDispatch> first, second;
-  ASSERT_EQ(S_OK, qvx::CQVXIntlCtrl::CreateInstance(IID_IDispatch, first.put_void()));
-  ASSERT_EQ(S_OK, qvx::CQVXIntlCtrl::CreateInstance(IID_IDispatch, second.put_void()));
-  EXPECT_EQ(before + 2, qvx::Process().liveControls);
-  const struct {
-    IDispatch* control;
-    Var value;
-    int stored;  // an Automation true is stored as it came
-  } rows[] = {{first.get(), Var::Bool(false), 0}, {second.get(), Var::Bool(true), -1}, {second.get(), Var(short(0)), 0}};
-  for (const auto& row : rows) {
-    ASSERT_EQ(S_OK, CallByName(row.control, L"SetAutoUpdateOption", {row.value.v}, nullptr));
-    EXPECT_EQ(row.stored, qvx::Process().autoUpdateSwitch);
-  }
-  first.reset();
-  EXPECT_EQ(before + 1, qvx::Process().liveControls);
-  second.reset();
+  const LONG before = qvx::Process().liveControls;
+  auto create = [] {
+    com_ptr<IDispatch> control;
+    EXPECT_EQ(S_OK, qvx::CQVXIntlCtrl::CreateInstance(IID_IDispatch, control.put_void()));
+    return control;
+  };
+  auto keyDec = [](IDispatch* control, bool on) {
+    Var flag = Var::Bool(on);
+    EXPECT_EQ(S_OK, CallByName(control, L"SetIntlKeyDec", {flag.v}, nullptr));
+  };
+  // Each step waits for the other thread's step before it: "held" as each thread sees its own hook.
+  HANDLE steps[4];
+  for (HANDLE& step : steps) step = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  auto after = [&](int step) { ::WaitForSingleObject(steps[step], 10000); };
+  std::string a, b;
+  std::thread first([&] {
+    ComScope com;
+    for (int i = 0; i < 300; ++i) create();
+    com_ptr<IDispatch> control = create();
+    keyDec(control.get(), true);
+    a += qvx::intl::IntlKeyDecHookHeld() ? "held " : "none ";
+    ::SetEvent(steps[0]), after(1);
+    control.reset();
+    a += qvx::intl::IntlKeyDecHookHeld() ? "held" : "none";
+    ::SetEvent(steps[2]);
+  });
+  std::thread second([&] {
+    ComScope com;
+    for (int i = 0; i < 300; ++i) create();
+    after(0);
+    com_ptr<IDispatch> control = create();
+    b += qvx::intl::IntlKeyDecHookHeld() ? "held " : "none ";
+    keyDec(control.get(), true);
+    ::SetEvent(steps[1]), after(2);
+    b += qvx::intl::IntlKeyDecHookHeld() ? "held " : "none ";
+    ASSERT_EQ(S_OK, CallByName(control.get(), L"SetAutoUpdateOption", {Var::Bool(false).v}, nullptr));
+    EXPECT_EQ(0, qvx::Process().autoUpdateSwitch);
+    ASSERT_EQ(S_OK, CallByName(control.get(), L"SetAutoUpdateOption", {Var(short(-1)).v}, nullptr));
+    EXPECT_EQ(-1, qvx::Process().autoUpdateSwitch) << "an Automation true is stored as it came";
+    keyDec(control.get(), false);
+    b += qvx::intl::IntlKeyDecHookHeld() ? "held" : "none";
+  });
+  first.join(), second.join();
+  for (HANDLE step : steps) ::CloseHandle(step);
+  EXPECT_EQ("held none", a) << "the first thread's hook, gone with its control";
+  EXPECT_EQ("none held none", b) << "the second thread's own hook";
   EXPECT_EQ(before, qvx::Process().liveControls);
 }
 
