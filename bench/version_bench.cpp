@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "bench_clock.h"
+#include "bench_servers.h"
 #include "common/deployment_settings.h"
 #include "common/request_encoding.h"
 #include "common/system_info.h"
@@ -30,7 +31,8 @@
 namespace {
 
 using qvx::fw::unique_hinternet;
-using qvx::fw::unique_hkey;
+using qvxbench::NormalPort;
+using qvxbench::UpdateServerValue;
 
 constexpr wchar_t kProgId[] = L"Quorvex.QuorvexIntl.Internationalization.1";
 constexpr int kRounds = 200;
@@ -40,50 +42,6 @@ double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
-
-int NormalPort() {
-  const char* list = std::getenv("QVX_UPDATE_SERVERS");
-  if (list == nullptr) return 0;
-  std::ifstream in(list);
-  std::string mode;
-  int port = 0;
-  while (in >> mode >> port)
-    if (mode == "normal") return port;
-  return 0;
-}
-
-// The user's UpdateServer value for the run, the old one (or none) after.
-class UpdateServerValue {
- public:
-  explicit UpdateServerValue(const std::string& value) {
-    ::RegCreateKeyExA(HKEY_CURRENT_USER, qvx::kDeploymentKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                      nullptr, key_.put(), nullptr);
-    char old[257] = {};
-    DWORD size = 256, type = 0;
-    had_ = ::RegQueryValueExA(key_.get(), kName, nullptr, &type, reinterpret_cast<BYTE*>(old), &size) ==
-           ERROR_SUCCESS;
-    old_.assign(old, had_ ? size : 0);
-    oldType_ = type;
-    ::RegSetValueExA(key_.get(), kName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>(value.size() + 1));
-  }
-  ~UpdateServerValue() {
-    if (had_)
-      ::RegSetValueExA(key_.get(), kName, 0, oldType_, reinterpret_cast<const BYTE*>(old_.data()),
-                       static_cast<DWORD>(old_.size()));
-    else
-      ::RegDeleteValueA(key_.get(), kName);
-  }
-  UpdateServerValue(const UpdateServerValue&) = delete;
-  UpdateServerValue& operator=(const UpdateServerValue&) = delete;
-
- private:
-  static constexpr char kName[] = "UpdateServer";
-  unique_hkey key_;
-  bool had_ = false;
-  std::string old_;
-  DWORD oldType_ = REG_SZ;
-};
 
 // A GET as a plain WinInet program writes it; true when the body was read.
 bool PlainGet(int port, const std::string& path) {
