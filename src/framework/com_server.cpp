@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "framework/com_guard.h"
+
 namespace qvx::fw {
 
 namespace {
@@ -37,7 +39,7 @@ class ClassFactory final : public IClassFactory {
     if (ppv == nullptr) return E_POINTER;
     *ppv = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    return create_(riid, ppv);
+    return Guarded([&] { return create_(riid, ppv); });
   }
   STDMETHODIMP LockServer(BOOL lock) override {
     ServerLock(lock != FALSE);

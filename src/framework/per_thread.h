@@ -33,13 +33,19 @@ template <typename T>
 class PerThread {
  public:
   // Runs f on the calling thread's value under the table's lock and returns
-  // what f returns.
+  // what f returns. Only a thread's first value allocates (and may throw);
+  // looking at a thread that has none does not.
   template <typename F>
   auto With(F f) {
     const ExclusiveLock lock(lock_);
     const DWORD thread = ::GetCurrentThreadId();
     auto it = std::find_if(values_.begin(), values_.end(), [&](const auto& v) { return v.first == thread; });
-    if (it == values_.end()) it = values_.emplace(values_.end(), thread, T{});
+    if (it == values_.end()) {
+      T value{};
+      auto result = f(value);
+      if (HasValue(value)) values_.emplace_back(thread, std::move(value));
+      return result;
+    }
     auto result = f(it->second);
     if (!HasValue(it->second)) values_.erase(it);
     return result;

@@ -47,11 +47,16 @@ bool IntlKeyDecHookHeld() { return ThreadHook() != nullptr; }
 // Every key-down of the keypad decimal key, auto-repeats included, is
 // swallowed and the separator's bytes are posted as characters to the focus
 // window; with no focus window nothing is typed.
+// Nothing may leave a hook procedure: out of memory, the key is swallowed
+// with nothing typed.
 LRESULT CALLBACK IntlKeyDecHookProc(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION && wParam == VK_DECIMAL && (lParam & kKeyUp) == 0) {
     HWND focus = ::GetFocus();
     if (focus == nullptr) return 1;
-    for (unsigned char byte : GetIntlDecimalSep()) ::PostMessageA(focus, WM_CHAR, byte, 0);
+    try {
+      for (unsigned char byte : GetIntlDecimalSep()) ::PostMessageA(focus, WM_CHAR, byte, 0);
+    } catch (...) {
+    }
     return 1;
   }
   return ::CallNextHookEx(ThreadHook(), code, wParam, lParam);
