@@ -91,6 +91,26 @@ struct Host {
   }
 };
 
+// A host's own timer calling the control while the start-up check's dialog
+// runs its modal loop: the call is answered there.
+std::wstring g_nestedAnswer;
+std::atomic<bool> g_answered{false};
+void CALLBACK CallDuringStartup(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND ax = ::FindWindowExW(::FindWindowW(L"STATIC", L"host"), nullptr, L"AtlAxWin", nullptr);
+  static const auto getControl = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"atl.dll"), "AtlAxGetControl")));
+  com_ptr<IUnknown> unknown;
+  com_ptr<IDispatch> control;
+  if (!ax || getControl(ax, unknown.put()) != S_OK || unknown->QueryInterface(IID_IDispatch, control.put_void()) != S_OK ||
+      !ShownDialog(kInfo))
+    return;  // not yet in the dialog's loop
+  ::KillTimer(nullptr, timer);
+  Var value(1234.5), decimals(2L), flags(0L), result;
+  if (CallByName(control.get(), L"ConvertFltToIntlStr", {value.v, decimals.v, flags.v}, &result.v) == S_OK)
+    g_nestedAnswer = result.Text();
+  g_answered = true;
+}
+
 class UpdateDialogs : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_NE(0, ServerPort("normal")) << "QVX_UPDATE_SERVERS must name the servers' list"; }
@@ -118,13 +138,21 @@ TEST_F(UpdateDialogs, StartupCheck) {
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.mode) + " ShowUpdateErr " + std::to_string(row.showUpdateErr));
     Prefer(1, row.showUpdateErr, row.mode);
-    const auto seen = WhileShown(kInfo, [] { Host host; }, [&](HWND dialog) {
+    g_nestedAnswer.clear(), g_answered = false;
+    const ScopedNumberSettings spanish(kSpanish);
+    const auto seen = WhileShown(kInfo, [] {
+      const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, CallDuringStartup);
+      Host host;
+      ::KillTimer(nullptr, timer);
+    }, [&](HWND dialog) {
+      WaitUntil([] { return g_answered.load(); }, 5000);
       Snap(dialog, std::string("info-") + row.mode + std::to_string(row.showUpdateErr));
       return ReadInfo(dialog);
     });
     ASSERT_EQ(row.state != nullptr, seen.has_value());
     if (!seen) continue;
     EXPECT_EQ(row.state, seen->state);
+    EXPECT_EQ(L"1234,50", g_nestedAnswer) << "a call inside the dialog's loop";
     EXPECT_EQ(L"QvxTestApp - Quorvex Prueba", seen->group);
     EXPECT_EQ(kHostCurrent ? L"4.2.5.0" : L"4,1,0,0", seen->installed) << "without the blanks";
     const bool failed = std::string(row.mode) == "refused";
