@@ -93,6 +93,25 @@ void ScratchKey::Set(const char* name, DWORD type, const void* data, size_t size
   else ::RegDeleteValueA(key.get(), name);
 }
 
+void ScratchKey::Deny(DWORD access) const {
+  unique_hkey key;
+  ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(root_, path_.c_str(), 0, nullptr, 0, WRITE_DAC | view_, nullptr,
+                                             key.put(), nullptr));
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID everyone = nullptr;
+  ::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+  BYTE aclBytes[256];
+  auto* acl = reinterpret_cast<PACL>(aclBytes);
+  ::InitializeAcl(acl, sizeof aclBytes, ACL_REVISION);
+  if (access) ::AddAccessDeniedAce(acl, ACL_REVISION, access, everyone);
+  ::AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, everyone);
+  SECURITY_DESCRIPTOR sd;
+  ::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+  ::SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+  EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, &sd));
+  ::FreeSid(everyone);
+}
+
 std::string ScratchKey::Get(const char* name, REGSAM view) const {
   unique_hkey key;
   DWORD size = 0;

@@ -80,6 +80,9 @@ class ScratchKey {
   // Sets a value, creating the key; data nullptr deletes the value.
   void Set(const char* name, DWORD type, const void* data, size_t size) const;
   void SetText(const char* name, const std::string& text) const { Set(name, REG_SZ, text.c_str(), text.size() + 1); }
+  // Denies everyone the given access to the key (Wine enforces access
+  // lists); 0 gives every access back.
+  void Deny(DWORD access) const;
   // The raw bytes of a value, or "<none>".
   std::string Get(const char* name, REGSAM view) const;
   std::string Get(const char* name) const { return Get(name, view_); }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "common/deployment_settings.h"
 #include "common/file_version.h"
 #include "common/folder_lookup.h"
 #include "common/maker_registry.h"
@@ -117,6 +118,41 @@ TEST_F(CustomerStore, WritesBothKeysAlikeAndCutsLongTexts) {
 #ifdef _WIN64
   EXPECT_EQ("<none>", second_.Get("Numero", KEY_WOW64_64KEY)) << "the store lives in the 32-bit view";
 #endif
+}
+
+// The registry refusing access: a refused write is reported and writes
+// nothing, not even the second key; a refused read falls back as a missing
+// value does.
+TEST_F(CustomerStore, RefusedAccess) {
+  ScratchKey user{HKEY_CURRENT_USER, qvx::kDeploymentKey}, machine{HKEY_LOCAL_MACHINE, qvx::kDeploymentKey, MakerRegistryView()};
+  user.SetText("WebHost", "usuario.es");
+  machine.SetText("WebHost", "maquina.es");
+  CustomerData other = sample_;
+  other.number = "99";
+  auto write = [&] {
+    const bool written = qvx::mail::WriteCustomerData(other);
+    return std::to_string(written) + " " + Read();
+  };
+  const struct Row {
+    const ScratchKey* key;
+    DWORD denied;
+    std::function<std::string()> act;
+    std::string seen;
+  } rows[] = {
+      {&first_, KEY_SET_VALUE, write,
+       "0 1234|" + sample_.name + "|B12345678|976 123 456|a@b.es|5"},
+      {&second_, KEY_SET_VALUE, write,
+       "1 99|" + sample_.name + "|B12345678|976 123 456|a@b.es|5"},  // the first key is the record; the second its copy
+      {&first_, KEY_QUERY_VALUE, [&] { return Read(); }, "1234|" + sample_.name + "|B12345678|976 123 456|a@b.es|5 fallback"},
+      {&user, KEY_QUERY_VALUE, [] { return qvx::WebHost(); }, "maquina.es"},
+  };
+  for (const Row& row : rows) {
+    ASSERT_TRUE(qvx::mail::WriteCustomerData(sample_));
+    row.key->Deny(row.denied);
+    const std::string seen = row.act();
+    row.key->Deny(0);
+    EXPECT_EQ(row.seen, seen) << row.key->path() << " denying " << row.denied;
+  }
 }
 
 // Small DLLs of the test build that differ only in their version resources.
