@@ -28,19 +28,21 @@ F Export(HMODULE module, const char* name) {
   return reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
 }
 
+BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+  wchar_t name[16] = {};
+  ::GetClassNameW(window, name, 16);
+  if (std::wstring(name) != L"#32770" || !::IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
 // What a verb shows while DoVerb runs: the first dialog of this thread that
 // appears before DoVerb returns, closed with the given command; "" when none
 // does. A dialog that ignores its command is ended with WM_QUIT, so no run hangs.
 std::wstring CloseDialogOf(DWORD thread, HWND container, WORD command, const std::atomic<bool>& returned) {
   HWND dialog = nullptr;
   WaitUntil([&] {
-    ::EnumThreadWindows(thread, [](HWND w, LPARAM found) {
-      wchar_t name[16] = {};
-      ::GetClassNameW(w, name, 16);
-      if (std::wstring(name) != L"#32770" || !::IsWindowVisible(w)) return TRUE;
-      *reinterpret_cast<HWND*>(found) = w;
-      return FALSE;
-    }, reinterpret_cast<LPARAM>(&dialog));
+    ::EnumThreadWindows(thread, FindDialog, reinterpret_cast<LPARAM>(&dialog));
     return dialog != nullptr || returned;
   }, 5000);
   if (!dialog) return L"";
