@@ -1,6 +1,6 @@
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(QVX_MINGW_TRIPLE i686-w64-mingw32)
-set(QVX_WIDL_TARGET --win32)
+set(QVX_TYPELIB_PLATFORM win32)
 # The host's Wine runs only 64-bit programs: 32-bit ones run in a 32-bit Debian root.
 set(QVX_WINE_RUNNER wine-run32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

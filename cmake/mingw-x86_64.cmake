@@ -1,5 +1,5 @@
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(QVX_MINGW_TRIPLE x86_64-w64-mingw32)
-set(QVX_WIDL_TARGET --win64)
+set(QVX_TYPELIB_PLATFORM win64)
 set(QVX_WINE_RUNNER wine-run)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,7 +1,8 @@
-// The methods of _DQVXIntl: names, DISPIDs and signatures as the type library
-// publishes them, each forwarding to the code that does the work.
+// The handlers of _DQVXIntl's methods (intl_methods.h), each forwarding to the
+// code that does the work.
 #include "control/ctrl_version.h"
 #include "control/intl_ctrl.h"
+#include "control/intl_methods.h"
 #include "control/process_state.h"
 #include "intl/key_dec_hook.h"
 #include "intl/number_format.h"
@@ -16,8 +17,6 @@ namespace qvx {
 namespace {
 
 using fw::DispatchCall;
-using fw::ParamType;
-using fw::ResultType;
 
 void ConvertStrToIntlStr(void*, DispatchCall& call) {
   call.ReturnText(intl::ConvertStrToIntlStr(call.Text(0), call.Long(1), intl::ReadNumberSettings()));
@@ -68,47 +67,18 @@ void SendActRequest(void*, DispatchCall& call) {
   mail::RunActRequestForm({call.Text(0), call.Text(1), call.Text(2), call.Text(3), call.Text(4)});
 }
 
-const fw::DispatchEntry kMethods[] = {
-    {L"ConvertStrToIntlStr", 3, {{L"lpctstrVal", ParamType::Text}, {L"nFlags", ParamType::Long}}, ResultType::Text,
-     ConvertStrToIntlStr},
-    {L"ConvertFltToIntlStr", 4,
-     {{L"fVal", ParamType::Double}, {L"nDecs", ParamType::Long}, {L"nFlags", ParamType::Long}}, ResultType::Text,
-     ConvertFltToIntlStr},
-    {L"ConvertIntlStrToStr", 5, {{L"lpctstrVal", ParamType::Text}}, ResultType::Text, ConvertIntlStrToStr},
-    {L"ConvertIntlStrToFlt", 6, {{L"lpctstrVal", ParamType::Text}}, ResultType::Double, ConvertIntlStrToFlt},
-    {L"ValidateIntlStr", 7, {{L"lpctstrVal", ParamType::Text}}, ResultType::Bool, ValidateIntlStr},
-    {L"SetIntlKeyDec", 8, {{L"bActivate", ParamType::Bool}}, ResultType::None, SetIntlKeyDec},
-    {L"VerifyCtrlVersion", 10, {{L"strVerMin", ParamType::Text}, {L"pbCmpVer", ParamType::OutBool}},
-     ResultType::Text, VerifyCtrlVersion},
-    {L"SetAutoUpdateOption", 14, {{L"bActivate", ParamType::Bool}}, ResultType::None, SetAutoUpdateOption},
-    {L"GetLastAppVersionFromVandrel", 15,
-     {{L"csAppName", ParamType::Text}, {L"csVersion", ParamType::OutText}, {L"csError", ParamType::OutText}},
-     ResultType::Bool, GetLastAppVersionFromVandrel},
-    {L"SendActRequest", 19,
-     {{L"csPathApp", ParamType::Text}, {L"csAppName", ParamType::Text}, {L"csLongName", ParamType::Text},
-      {L"csVer", ParamType::Text}, {L"csUpdateVer", ParamType::Text}},
-     ResultType::None, SendActRequest},
-    // The download dialog, by name only (not in the type library).
-    {L"AutoUpdate", 0x1A,
-     {{L"csAppPath", ParamType::Text}, {L"csInstaller", ParamType::OutText}, {L"csInstalledVersion", ParamType::OutText},
-      {L"csLastVersion", ParamType::OutText}},
-     ResultType::Bool, AutoUpdateMethod},
-    {L"AutoUpdateExt", 0x1B,
-     {{L"csAppPath", ParamType::Text}, {L"pbAutoCheck", ParamType::OutBool}, {L"csInstaller", ParamType::OutText},
-      {L"csPackageInstaller", ParamType::OutText}, {L"csInstalledVersion", ParamType::OutText},
-      {L"csLastVersion", ParamType::OutText}},
-     ResultType::Bool, AutoUpdateExtMethod},
-    {L"AutoUpdateExt2", 0x1C,
-     {{L"csAppPath", ParamType::Text}, {L"csExtension", ParamType::Text}, {L"pbAutoCheck", ParamType::OutBool},
-      {L"csInstaller", ParamType::OutText}, {L"csPackageInstaller", ParamType::OutText},
-      {L"csInstalledVersion", ParamType::OutText}, {L"csLastVersion", ParamType::OutText}},
-     ResultType::Bool, AutoUpdateExt2Method},
+const fw::DispatchBinding kHandlers[] = {
+    {3, ConvertStrToIntlStr},  {4, ConvertFltToIntlStr},  {5, ConvertIntlStrToStr},
+    {6, ConvertIntlStrToFlt},  {7, ValidateIntlStr},      {8, SetIntlKeyDec},
+    {10, VerifyCtrlVersion},   {14, SetAutoUpdateOption}, {15, GetLastAppVersionFromVandrel},
+    {19, SendActRequest},      {0x1A, AutoUpdateMethod},  {0x1B, AutoUpdateExtMethod},
+    {0x1C, AutoUpdateExt2Method},
 };
 
 }  // namespace
 
 const fw::DispatchTable& CQVXIntlCtrl::DispatchMap() {
-  static const fw::DispatchTable table = {kMethods, sizeof(kMethods) / sizeof(kMethods[0])};
+  static const fw::DispatchTable table = fw::MakeDispatchTable(kIntlMethods, kHandlers);
   return table;
 }
 

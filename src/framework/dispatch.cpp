@@ -9,19 +9,25 @@
 
 namespace qvx::fw {
 
-const DispatchEntry* DispatchTable::FindByName(const wchar_t* name) const {
+const DispatchMethod* DispatchTable::FindByName(const wchar_t* name) const {
   if (name == nullptr) return nullptr;
   for (size_t i = 0; i < count; ++i) {
     // Automation names are case-insensitive.
-    if (::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, entries[i].name, -1, name, -1) == CSTR_EQUAL)
-      return &entries[i];
+    if (::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, methods[i].name, -1, name, -1) == CSTR_EQUAL)
+      return &methods[i];
   }
   return nullptr;
 }
 
-const DispatchEntry* DispatchTable::FindById(DISPID id) const {
+const DispatchMethod* DispatchTable::FindById(DISPID id) const {
   for (size_t i = 0; i < count; ++i)
-    if (entries[i].id == id) return &entries[i];
+    if (methods[i].id == id) return &methods[i];
+  return nullptr;
+}
+
+DispatchHandler DispatchTable::HandlerOf(DISPID id) const {
+  for (size_t i = 0; i < bindingCount; ++i)
+    if (bindings[i].id == id) return bindings[i].handler;
   return nullptr;
 }
 
@@ -59,7 +65,7 @@ void DispatchCall::ReturnBool(bool value) { resultBool_ = value; }
 HRESULT GetIDsFromTable(const DispatchTable& table, LPOLESTR* names, UINT count, DISPID* ids) {
   if (names == nullptr || ids == nullptr) return E_POINTER;
   if (count == 0) return S_OK;
-  const DispatchEntry* entry = table.FindByName(names[0]);
+  const DispatchMethod* entry = table.FindByName(names[0]);
   ids[0] = entry ? entry->id : DISPID_UNKNOWN;
   for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;  // no named arguments
   return (entry && count == 1) ? S_OK : DISP_E_UNKNOWNNAME;
@@ -182,8 +188,9 @@ HRESULT DispatchInvoker::Run(const DispatchTable& table, void* self, DISPID id, 
                              VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) {
   DispatchCall call;
   std::vector<DispatchCall::Arg>& args = call.args_;
-  const DispatchEntry* entry = table.FindById(id);
-  if (entry == nullptr) return DISP_E_MEMBERNOTFOUND;
+  const DispatchMethod* entry = table.FindById(id);
+  const DispatchHandler handler = table.HandlerOf(id);
+  if (entry == nullptr || handler == nullptr) return DISP_E_MEMBERNOTFOUND;
   if ((flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) == 0) return DISP_E_MEMBERNOTFOUND;
   DISPPARAMS none = {nullptr, nullptr, 0, 0};
   if (params == nullptr) params = &none;
@@ -210,7 +217,7 @@ HRESULT DispatchInvoker::Run(const DispatchTable& table, void* self, DISPID id, 
 
   call.resultType_ = entry->result;
   try {
-    entry->handler(self, call);
+    handler(self, call);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   } catch (...) {

@@ -1,7 +1,8 @@
 // IDispatch driven by one table: each method has a name, a fixed DISPID, typed
 // parameters and a result type. The table is the only place where these are
-// written down; Invoke coerces the caller's VARIANTs to the declared types and
-// hands the handler a typed view of them.
+// written down (the build writes the type library from it too); Invoke
+// coerces the caller's VARIANTs to the declared types and hands the method's
+// handler, found by DISPID, a typed view of them.
 #pragma once
 
 #include <windows.h>
@@ -28,25 +29,43 @@ enum class ResultType : unsigned char { None, Text, Double, Bool };
 struct DispatchParam {
   const wchar_t* name;  // as in the type library
   ParamType type;
+  // A Long that the type library types as this enumeration; it still
+  // travels as a long.
+  const wchar_t* enumName = nullptr;
+};
+
+// What callers and the type library learn of one method.
+struct DispatchMethod {
+  const wchar_t* name;
+  DISPID id;
+  std::initializer_list<DispatchParam> params;
+  ResultType result;
+  bool byNameOnly = false;  // served, but left out of the type library
 };
 
 class DispatchCall;
 using DispatchHandler = void (*)(void* self, DispatchCall& call);
 
-struct DispatchEntry {
-  const wchar_t* name;
+// The code that serves the method with that DISPID.
+struct DispatchBinding {
   DISPID id;
-  std::initializer_list<DispatchParam> params;
-  ResultType result;
   DispatchHandler handler;
 };
 
 struct DispatchTable {
-  const DispatchEntry* entries;
+  const DispatchMethod* methods;
   size_t count;
-  const DispatchEntry* FindByName(const wchar_t* name) const;  // case-insensitive; nullptr if absent
-  const DispatchEntry* FindById(DISPID id) const;               // nullptr if absent
+  const DispatchBinding* bindings;
+  size_t bindingCount;
+  const DispatchMethod* FindByName(const wchar_t* name) const;  // case-insensitive; nullptr if absent
+  const DispatchMethod* FindById(DISPID id) const;               // nullptr if absent
+  DispatchHandler HandlerOf(DISPID id) const;                   // nullptr if none serves it
 };
+
+template <size_t M, size_t B>
+constexpr DispatchTable MakeDispatchTable(const DispatchMethod (&methods)[M], const DispatchBinding (&bindings)[B]) {
+  return {methods, M, bindings, B};
+}
 
 // The arguments of one call, in declaration order (Invoke receives them in
 // reverse). Out-values and the result are staged here and reach the caller

@@ -222,6 +222,8 @@ STDMETHODIMP COleControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, H
       return S_OK;
     case OLEIVERB_DISCARDUNDOSTATE:
       return S_OK;
+    case OLEIVERB_PROPERTIES:
+      return OnProperties(parent);
     default:
       return verb > 0 ? OLEOBJ_S_INVALIDVERB : E_NOTIMPL;
   }
@@ -319,6 +321,7 @@ LRESULT CALLBACK COleControl::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
   return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
 
+// The verbs that registration writes for the class.
 STDMETHODIMP COleControl::EnumVerbs(IEnumOLEVERB** verbs) {
   if (!verbs) return E_POINTER;
   return ::OleRegEnumVerbs(*info_.clsid, verbs);

@@ -152,6 +152,11 @@ class COleControl : public IDispatch,
   virtual void OnWindowDestroyed(HWND) {}
   virtual bool OnWindowMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
+  // The "Properties" verb: a modal property frame captioned with the user
+  // type name, owned by the top-level window of parent, else of the
+  // container's window. S_OK however the user closes it.
+  virtual HRESULT OnProperties(HWND parent);
+
   const ControlClassInfo& ClassInfo() const { return info_; }
   HWND ControlWindow() const { return window_; }
 

@@ -1,5 +1,6 @@
 #include "framework/registration.h"
 
+#include <olectl.h>
 #include <oleauto.h>
 
 #include <cstdio>
@@ -65,6 +66,11 @@ BOOL RegisterControlClass(const ControlRegistration& reg) {
   ok = SetText(clsid + "\\MiscStatus", nullptr, "0") && ok;
   ok = SetText(clsid + "\\MiscStatus\\1", nullptr, std::to_string(reg.miscStatus)) && ok;
   ok = SetText(clsid + "\\ToolboxBitmap32", nullptr, path + ", " + std::to_string(reg.toolboxBitmapId)) && ok;
+  // Containers list the verbs from here: the properties verb, which every
+  // control answers, on the container's menu ("name,menu flags,attributes":
+  // MF_STRING | MF_ENABLED, OLEVERBATTRIB_ONCONTAINERMENU).
+  ok = DeleteTree(clsid + "\\Verb") && ok;
+  ok = SetText(clsid + "\\Verb\\" + std::to_string(OLEIVERB_PROPERTIES), nullptr, "Properties,0,2") && ok;
   ok = SetText(clsid + "\\TypeLib", nullptr, GuidText(*reg.typeLib)) && ok;
   ok = SetText(clsid + "\\Version", nullptr,
                std::to_string(reg.typeLibMajor) + "." + std::to_string(reg.typeLibMinor)) && ok;

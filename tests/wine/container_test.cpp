@@ -1,8 +1,12 @@
 // The control as containers meet it: embedded by Wine's own ATL host window
-// (a real container), drawn through IViewObject, persisted through its three
-// persistence interfaces and advised through its one connection point.
+// (a real container), drawn through IViewObject, its verbs as a container
+// lists and runs them, persisted through its three persistence interfaces and
+// advised through its one connection point.
 #include <ole2.h>
 #include <olectl.h>
+
+#include <atomic>
+#include <thread>
 
 #include "control/intl_ids.h"
 #include "qvx_test.h"
@@ -22,6 +26,36 @@ com_ptr<I> Query(IUnknown* object) {
 template <typename F>
 F Export(HMODULE module, const char* name) {
   return reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+  wchar_t name[16] = {};
+  ::GetClassNameW(window, name, 16);
+  if (std::wstring(name) != L"#32770" || !::IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+// What a verb shows while DoVerb runs: the first dialog of this thread that
+// appears before DoVerb returns, closed with the given command; "" when none
+// does. A dialog that ignores its command is ended with WM_QUIT, so no run hangs.
+std::wstring CloseDialogOf(DWORD thread, HWND container, WORD command, const std::atomic<bool>& returned) {
+  HWND dialog = nullptr;
+  WaitUntil([&] {
+    ::EnumThreadWindows(thread, FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    return dialog != nullptr || returned;
+  }, 5000);
+  if (!dialog) return L"";
+  const std::wstring caption = WindowText(dialog);
+  std::wstring seen = caption.find(L"Quorvex Internationalization Control") != std::wstring::npos ? L"named" : caption;
+  if (::GetWindow(dialog, GW_OWNER) == container) seen += L" owned";
+  if (!::IsWindowEnabled(container)) seen += L" modal";
+  ::PostMessageW(dialog, WM_COMMAND, command, 0);
+  if (!WaitUntil([&] { return !::IsWindow(dialog); }, 5000)) {
+    ::PostThreadMessageW(thread, WM_QUIT, 0, 0);
+    seen += L" stuck";
+  }
+  return seen;
 }
 
 TEST(ContainerTest, WineAtlHostsDrawsAndDestroysTheControl) {
@@ -82,6 +116,43 @@ TEST(ContainerTest, WineAtlHostsDrawsAndDestroysTheControl) {
                 {w / 2, h / 2, kWhite}, {2, 2, kWhite}, {w - 3, h - 3, kWhite}, {-5, h / 2, kGrey}};
   for (const auto& p : pixels) EXPECT_EQ(p.color, ::GetPixel(dc, left + p.x, top + p.y)) << p.x << "," << p.y;
   ::ReleaseDC(frame.get(), dc);
+
+  // The one verb a container lists, and what the verbs do.
+  com_ptr<IEnumOLEVERB> verbs;
+  ASSERT_EQ(S_OK, Query<IOleObject>(control.get())->EnumVerbs(verbs.put()));
+  std::wstring listed;
+  OLEVERB verb = {};
+  for (ULONG n = 0; verbs->Next(1, &verb, &n) == S_OK && n == 1; ::CoTaskMemFree(verb.lpszVerbName))
+    listed += std::to_wstring(verb.lVerb) + L" " + verb.lpszVerbName + L" " + std::to_wstring(verb.fuFlags) + L" " +
+              std::to_wstring(verb.grfAttribs) + L";";
+  EXPECT_EQ(L"-7 Properties 0 2;", listed);
+  const struct {
+    LONG verb;
+    WORD close;
+    HRESULT hr;
+    const wchar_t* shown;
+  } rows[] = {
+      {OLEIVERB_PROPERTIES, IDCANCEL, S_OK, L"named owned modal"},
+      {OLEIVERB_PROPERTIES, IDOK, S_OK, L"named owned modal"},
+      {-8, IDCANCEL, E_NOTIMPL, L""},  // a verb of the future
+      {7, IDCANCEL, OLEOBJ_S_INVALIDVERB, L""},
+  };
+  for (const auto& row : rows) {
+    std::wstring shown;
+    std::atomic<bool> returned{false};
+    std::thread user([&, thread = ::GetCurrentThreadId()] {
+      shown = CloseDialogOf(thread, frame.get(), row.close, returned);
+    });
+    RECT where = {left, top, left + w, top + h};
+    EXPECT_EQ(row.hr, Query<IOleObject>(control.get())->DoVerb(row.verb, nullptr, site.get(), 0, host.get(), &where))
+        << row.verb;
+    returned = true;
+    user.join();
+    EXPECT_EQ(row.shown, shown) << row.verb << " closed with " << row.close;
+    MSG quit;
+    ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  }
+  EXPECT_TRUE(::IsWindowEnabled(frame.get())) << "the container takes input again";
 
   // Closing deactivates the control: its window goes while the host stays.
   com_ptr<IOleInPlaceObject> inPlace = Query<IOleInPlaceObject>(control.get());

@@ -31,11 +31,13 @@ void Fail(void*, DispatchCall& call) {
   throw 42;
 }
 
-const DispatchEntry kEntries[] = {
-    {L"Probe", 1, {{L"o", ParamType::OutText}, {L"f", ParamType::OutBool}}, ResultType::None, Probe},
-    {L"Fail", 2, {{L"kind", ParamType::Long}, {L"o", ParamType::OutText}}, ResultType::Text, Fail},
+const DispatchMethod kMethods[] = {
+    {L"Probe", 1, {{L"o", ParamType::OutText}, {L"f", ParamType::OutBool}}, ResultType::None},
+    {L"Fail", 2, {{L"kind", ParamType::Long}, {L"o", ParamType::OutText}}, ResultType::Text},
+    {L"Unserved", 3, {}, ResultType::None},
 };
-const DispatchTable kTable = {kEntries, 2};
+const DispatchBinding kHandlers[] = {{1, Probe}, {2, Fail}};
+const DispatchTable kTable = MakeDispatchTable(kMethods, kHandlers);
 
 VARIANT Ref(VARTYPE vt, void* target) {
   VARIANT v;
@@ -55,6 +57,7 @@ TEST(DispatchTest, RefusedCallsAndFailingHandlers) {
       {2, DISPATCH_METHOD, {&number.v, &named, 1, 1}, DISP_E_NONAMEDARGS},
       {2, DISPATCH_PROPERTYPUT, {&number.v, nullptr, 1, 0}, DISP_E_MEMBERNOTFOUND},
       {DISPID_VALUE, DISPATCH_METHOD, {nullptr, nullptr, 0, 0}, DISP_E_MEMBERNOTFOUND},
+      {3, DISPATCH_METHOD, {nullptr, nullptr, 0, 0}, DISP_E_MEMBERNOTFOUND},  // described, no handler
       {1, DISPATCH_METHOD, {&number.v, nullptr, 1, 0}, DISP_E_BADPARAMCOUNT},
   };
   for (auto row : rows)
