@@ -61,32 +61,9 @@ TEST(DispatchTest, FailingHandlers) {
   EXPECT_EQ(3, g_calls);
 }
 
-// Sees which blocks the task allocator frees.
-struct FreeSpy final : IMallocSpy {
-  std::vector<char*> freed;
-  STDMETHODIMP QueryInterface(REFIID, void** ppv) override { return *ppv = this, S_OK; }
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-  STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T size) override { return size; }
-  STDMETHODIMP_(void*) PostAlloc(void* p) override { return p; }
-  STDMETHODIMP_(void*) PreFree(void* p, BOOL) override { return freed.push_back(static_cast<char*>(p)), p; }
-  STDMETHODIMP_(void) PostFree(BOOL) override {}
-  STDMETHODIMP_(SIZE_T) PreRealloc(void* p, SIZE_T size, void** out, BOOL) override { return *out = p, size; }
-  STDMETHODIMP_(void*) PostRealloc(void* p, BOOL) override { return p; }
-  STDMETHODIMP_(void*) PreGetSize(void* p, BOOL) override { return p; }
-  STDMETHODIMP_(SIZE_T) PostGetSize(SIZE_T size, BOOL) override { return size; }
-  STDMETHODIMP_(void*) PreDidAlloc(void* p, BOOL) override { return p; }
-  STDMETHODIMP_(int) PostDidAlloc(void*, BOOL, int actual) override { return actual; }
-  STDMETHODIMP_(void) PreHeapMinimize() override {}
-  STDMETHODIMP_(void) PostHeapMinimize() override {}
-} g_spy;  // static: the allocator may keep it after revocation
-
 TEST(DispatchTest, TheOldTextOfAnOutParameterIsFreed) {
-  auto noCache = reinterpret_cast<void(WINAPI*)()>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"oleaut32.dll"), "SetOaNoCache")));
-  ASSERT_TRUE(noCache) << "oleaut32 cannot switch its BSTR cache off";
-  noCache();
-  ASSERT_EQ(S_OK, ::CoRegisterMallocSpy(&g_spy));
+  AllocSpy* spy = StartAllocSpy();
+  ASSERT_TRUE(spy);
   // Both outs hold text: a BSTR reference, and a script variable the flag goes into.
   BSTR text = ::SysAllocString(L"old");
   Var variable(L"o");
@@ -100,7 +77,7 @@ TEST(DispatchTest, TheOldTextOfAnOutParameterIsFreed) {
   EXPECT_EQ(S_OK, ::CoRevokeMallocSpy());
   for (BSTR gone : old) {  // the length prefix sits just before the characters
     auto* chars = reinterpret_cast<char*>(gone);
-    EXPECT_TRUE(std::any_of(g_spy.freed.begin(), g_spy.freed.end(),
+    EXPECT_TRUE(std::any_of(spy->freed.begin(), spy->freed.end(),
                             [&](char* block) { return block < chars && chars - block <= 16; }))
         << "the text an out-parameter held leaks";
   }
