@@ -19,14 +19,13 @@ namespace {
 using qvx::fw::DispatchEntry;
 using qvx::fw::ParamType;
 
-// The stub methods, with the exact signatures (32-bit stdcall pops its own
-// arguments); they count their calls and return zeros.
-int g_stubCalls = 0;
+// The stub's methods return zeros; their signatures are exact because a
+// 32-bit stdcall method pops its own arguments.
 template <typename Signature>
 struct Stub;
 template <typename R, typename... A>
 struct Stub<R(A...)> {
-  static R STDMETHODCALLTYPE Call(void*, A...) { return ++g_stubCalls, R(); }
+  static R STDMETHODCALLTYPE Call(void*, A...) { return R(); }
 };
 template <typename Signature>
 void* Slot() {
@@ -59,8 +58,8 @@ ULONG STDMETHODCALLTYPE StubAddRef(void*) { return 1; }
   }
 
 // The control's methods as a vtable interface (IUnknown first): the described
-// ones copied from its dispinterface, the others typed as the dispatch table types
-// them. slots receives the stub object's vtable.
+// ones copied from its dispinterface, the others typed as the dispatch table
+// types them. slots receives the stub object's vtable.
 com_ptr<ITypeInfo> MirrorInterface(IDispatch* control, std::vector<void*>& slots) {
   com_ptr<ITypeLib> stdole;
   com_ptr<ITypeInfo> described, unknown;
