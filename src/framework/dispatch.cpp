@@ -149,11 +149,11 @@ HRESULT CoerceIn(VARIANT* v, ParamType type, DispatchCall::Arg& out) {
   return S_OK;
 }
 
-// Checks that an out-argument is a reference we can write through. Unlike
-// Automation's own dispatch, which hands a method a temporary for a value
-// and a null pointer as it came, the handlers' outs always reach the caller
-// or the call is refused; and a script variable (VT_BYREF|VT_VARIANT) is
-// written through, so that VBScript receives the results.
+// Checks that an out-argument is a reference we can write through. Here the
+// handlers' outs reach the caller or the call is refused: no temporary for a
+// value, no null pointer passed on (Automation's own dispatch may do either).
+// A script variable (VT_BYREF|VT_VARIANT), which Automation's own dispatch
+// refuses for a BSTR*, is written through, so that VBScript gets the results.
 HRESULT CheckOut(VARIANT* source, ParamType type, DispatchCall::Arg& out) {
   VARTYPE wanted = type == ParamType::OutText ? (VT_BYREF | VT_BSTR) : (VT_BYREF | VT_BOOL);
   if (V_VT(source) == (VT_BYREF | VT_VARIANT)) {
