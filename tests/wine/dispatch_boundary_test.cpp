@@ -263,6 +263,7 @@ const Row kRows[] = {
     {"the text 12", Target::Long, [](Call& c, size_t i) { c.Set(i, Var(L"12")); }},
     {"a double", Target::Long, [](Call& c, size_t i) { c.Set(i, Var(2.5)); }},
     {"a text that is no number", Target::Long, [](Call& c, size_t i) { c.Set(i, Var(L"x")); }},
+    {"a script variable holding a long", Target::Long, [](Call& c, size_t i) { c.Refer(i, false); }},
     {"a number past a long", Target::Long, [](Call& c, size_t i) { c.Set(i, Var(L"99999999999")); }},
     {"a long", Target::Double, [](Call& c, size_t i) { c.Set(i, Var(12L)); }},
     {"the text 12", Target::Double, [](Call& c, size_t i) { c.Set(i, Var(L"12")); }},
