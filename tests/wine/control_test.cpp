@@ -205,6 +205,17 @@ TEST(ControlTest, TypeInformationAgreesWithTheDispatchTable) {
       EXPECT_EQ(expected, described);
       const VARTYPE results[] = {VT_VOID, VT_BSTR, VT_R8, VT_BOOL};
       EXPECT_EQ(results[static_cast<int>(entry->result)], f->elemdescFunc.tdesc.vt);
+      // Parameter names resolve as the type information resolves them, in any
+      // case; one name that is not the method's fails the whole answer.
+      std::vector<LPOLESTR> all(names, names + got);
+      ::CharUpperW(all.back());
+      for (int pass = 0; pass < 2; ++pass, all.push_back(const_cast<LPOLESTR>(L"nFlag"))) {
+        std::vector<DISPID> ours(all.size()), typeInfo(all.size());
+        const UINT n = static_cast<UINT>(all.size());
+        EXPECT_EQ(info->GetIDsOfNames(all.data(), n, typeInfo.data()),
+                  control->GetIDsOfNames(IID_NULL, all.data(), n, LOCALE_USER_DEFAULT, ours.data()));
+        EXPECT_EQ(typeInfo, ours);
+      }
     }
     for (BSTR b : names) ::SysFreeString(b);
     info->ReleaseFuncDesc(f);

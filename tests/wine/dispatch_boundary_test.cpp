@@ -413,33 +413,5 @@ TEST(DispatchBoundary, BadCallsAreAnsweredAsAutomationsOwnDispatchAnswersThem) {
   EXPECT_LT(workingSet() - before, 2 << 20) << "the process grows with every pass";
 }
 
-// A parameter's name gives its position, as the type library's names do, in
-// any case; a name that is not the method's makes the whole answer fail.
-TEST(DispatchBoundary, NamesResolveAsTheTypeLibraryResolvesThem) {
-  ComScope com;
-  com_ptr<IDispatch> control = CreateControl();
-  ASSERT_TRUE(control);
-  com_ptr<ITypeInfo> described;
-  ASSERT_EQ(S_OK, control->GetTypeInfo(0, LOCALE_USER_DEFAULT, described.put()));
-  const qvx::fw::DispatchTable& table = qvx::CQVXIntlCtrl::DispatchMap();
-  for (size_t m = 0; m < table.count; ++m) {
-    std::vector<std::wstring> texts = {table.entries[m].name};
-    for (const qvx::fw::DispatchParam& p : table.entries[m].params) texts.push_back(p.name);
-    ::CharUpperW(texts.back().data());
-    for (const wchar_t* extra : {L"", L"nFlag"}) {
-      if (*extra) texts.push_back(extra);
-      std::vector<LPOLESTR> names;
-      for (std::wstring& t : texts) names.push_back(t.data());
-      const UINT n = UINT(names.size());
-      std::vector<DISPID> ours(n), standard(n);
-      const HRESULT byTypeInfo = described->GetIDsOfNames(names.data(), n, standard.data());
-      if (standard[0] == DISPID_UNKNOWN) continue;  // served by name only
-      const HRESULT byControl = control->GetIDsOfNames(IID_NULL, names.data(), n, LOCALE_USER_DEFAULT, ours.data());
-      EXPECT_EQ(byTypeInfo, byControl) << qvx::fw::AnsiFromWide(texts[0].c_str(), texts[0].size()) << " " << n;
-      EXPECT_EQ(standard, ours) << qvx::fw::AnsiFromWide(texts[0].c_str(), texts[0].size()) << " " << n;
-    }
-  }
-}
-
 }  // namespace
 }  // namespace qvxtest
