@@ -9,13 +9,18 @@
 
 namespace qvx::fw {
 
+namespace {
+
+// Automation names are case-insensitive.
+bool SameName(const wchar_t* a, const wchar_t* b) {
+  return b != nullptr && ::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a, -1, b, -1) == CSTR_EQUAL;
+}
+
+}  // namespace
+
 const DispatchMethod* DispatchTable::FindByName(const wchar_t* name) const {
-  if (name == nullptr) return nullptr;
-  for (size_t i = 0; i < count; ++i) {
-    // Automation names are case-insensitive.
-    if (::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, methods[i].name, -1, name, -1) == CSTR_EQUAL)
-      return &methods[i];
-  }
+  for (size_t i = 0; i < count; ++i)
+    if (SameName(methods[i].name, name)) return &methods[i];
   return nullptr;
 }
 
@@ -67,17 +72,21 @@ HRESULT GetIDsFromTable(const DispatchTable& table, LPOLESTR* names, UINT count,
   if (count == 0) return S_OK;
   const DispatchMethod* entry = table.FindByName(names[0]);
   ids[0] = entry ? entry->id : DISPID_UNKNOWN;
-  for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;  // no named arguments
-  return (entry && count == 1) ? S_OK : DISP_E_UNKNOWNNAME;
+  HRESULT hr = entry ? S_OK : DISP_E_UNKNOWNNAME;
+  for (UINT i = 1; i < count; ++i) {
+    ids[i] = DISPID_UNKNOWN;
+    DISPID position = 0;
+    if (entry)
+      for (const DispatchParam& p : entry->params) {
+        if (SameName(p.name, names[i])) ids[i] = position;
+        ++position;
+      }
+    if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+  }
+  return hr;
 }
 
 namespace {
-
-// Follows VT_BYREF|VT_VARIANT chains (script hosts pass variables that way).
-VARIANT* Deref(VARIANT* v) {
-  while (v && V_VT(v) == (VT_BYREF | VT_VARIANT)) v = V_VARIANTREF(v);
-  return v;
-}
 
 VARTYPE TargetType(ParamType type) {
   switch (type) {
@@ -102,10 +111,16 @@ class VariantHolder {
 
 // Coerces an in-argument. Conversions between numbers and text use the
 // invariant locale: the methods' own texts are plain numbers with a point.
-HRESULT CoerceIn(VARIANT* source, ParamType type, DispatchCall::Arg& out) {
-  VARIANT* v = Deref(source);
-  if (v == nullptr) return E_POINTER;
-  if ((V_VT(v) & VT_BYREF) && V_BYREF(v) == nullptr) return E_POINTER;
+// A reference that leads nowhere is refused as Automation's own coercion
+// refuses it: a type mismatch, and a variant referring to another variant
+// reference is not a valid argument.
+HRESULT CoerceIn(VARIANT* v, ParamType type, DispatchCall::Arg& out) {
+  if (V_VT(v) == (VT_BYREF | VT_VARIANT)) {  // a script variable
+    v = V_VARIANTREF(v);
+    if (v == nullptr) return DISP_E_TYPEMISMATCH;
+    if (V_VT(v) == (VT_BYREF | VT_VARIANT)) return E_INVALIDARG;
+  }
+  if ((V_VT(v) & VT_BYREF) && V_BYREF(v) == nullptr) return DISP_E_TYPEMISMATCH;
   // Already of the declared type: no conversion needed.
   switch (V_VT(v)) {
     case VT_BSTR:
@@ -140,9 +155,12 @@ HRESULT CoerceIn(VARIANT* source, ParamType type, DispatchCall::Arg& out) {
   return S_OK;
 }
 
-// Checks that an out-argument is a reference we can write through.
+// Checks that an out-argument is a reference we can write through. Here the
+// handlers' outs reach the caller or the call is refused: no temporary for a
+// value, no null pointer passed on (Automation's own dispatch may do either).
+// A script variable (VT_BYREF|VT_VARIANT), which Automation's own dispatch
+// refuses for a BSTR*, is written through, so that VBScript gets the results.
 HRESULT CheckOut(VARIANT* source, ParamType type, DispatchCall::Arg& out) {
-  if (source == nullptr) return E_POINTER;
   VARTYPE wanted = type == ParamType::OutText ? (VT_BYREF | VT_BSTR) : (VT_BYREF | VT_BOOL);
   if (V_VT(source) == (VT_BYREF | VT_VARIANT)) {
     if (V_VARIANTREF(source) == nullptr) return E_POINTER;
@@ -186,23 +204,39 @@ class DispatchInvoker {
 
 HRESULT DispatchInvoker::Run(const DispatchTable& table, void* self, DISPID id, WORD flags, DISPPARAMS* params,
                              VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) {
-  DispatchCall call;
-  std::vector<DispatchCall::Arg>& args = call.args_;
+  // Checked in the order that Automation's own dispatch checks them.
+  if (params == nullptr || params->cNamedArgs > params->cArgs) return E_INVALIDARG;
   const DispatchMethod* entry = table.FindById(id);
   const DispatchHandler handler = table.HandlerOf(id);
-  if (entry == nullptr || handler == nullptr) return DISP_E_MEMBERNOTFOUND;
-  if ((flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) == 0) return DISP_E_MEMBERNOTFOUND;
-  DISPPARAMS none = {nullptr, nullptr, 0, 0};
-  if (params == nullptr) params = &none;
-  if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+  // Methods only; VB adds DISPATCH_PROPERTYGET to a call inside an expression.
+  if (entry == nullptr || handler == nullptr || (flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
+  if ((params->cArgs != 0 && params->rgvarg == nullptr) ||
+      (params->cNamedArgs != 0 && params->rgdispidNamedArgs == nullptr))
+    return E_INVALIDARG;
   const UINT count = static_cast<UINT>(entry->params.size());
+  // Where each parameter's argument is in rgvarg. Named arguments come first
+  // there, each naming a parameter by its position; the others fill the
+  // remaining parameters in order, from the end of rgvarg.
+  constexpr UINT kNone = ~0u;
+  std::vector<UINT> where(count, kNone);
+  for (UINT j = 0; j < params->cNamedArgs; ++j) {
+    const DISPID named = params->rgdispidNamedArgs[j];
+    if (named < 0 || static_cast<UINT>(named) >= count || where[named] != kNone) {
+      if (argErr) *argErr = j;
+      return DISP_E_PARAMNOTFOUND;
+    }
+    where[named] = j;
+  }
   if (params->cArgs != count) return DISP_E_BADPARAMCOUNT;
-  if (count != 0 && params->rgvarg == nullptr) return E_INVALIDARG;
+  for (UINT p = 0, next = count; p < count; ++p)
+    if (where[p] == kNone) where[p] = --next;
 
+  DispatchCall call;
+  std::vector<DispatchCall::Arg>& args = call.args_;
   args.resize(count);
   UINT i = 0;
   for (const DispatchParam& p : entry->params) {
-    const UINT position = count - 1 - i;  // Invoke passes arguments last to first
+    const UINT position = where[i];
     DispatchCall::Arg& a = args[i];
     a.type = p.type;
     VARIANT* v = &params->rgvarg[position];

@@ -107,12 +107,14 @@ class DispatchCall {
   bool resultBool_ = false;
 };
 
-// GetIDsOfNames over the table. Only the method name is resolved; parameter
-// names get DISPID_UNKNOWN and the call answers DISP_E_UNKNOWNNAME.
+// GetIDsOfNames over the table: the method's DISPID, then each parameter's
+// position; a name that is neither gets DISPID_UNKNOWN and the call answers
+// DISP_E_UNKNOWNNAME.
 HRESULT GetIDsFromTable(const DispatchTable& table, LPOLESTR* names, UINT count, DISPID* ids);
 
-// Invoke over the table. Never throws: out of memory gives E_OUTOFMEMORY and
-// any other failure inside a handler DISP_E_EXCEPTION.
+// Invoke over the table, answering bad calls as Automation's own dispatch
+// does (named arguments included). Never throws: out of memory gives
+// E_OUTOFMEMORY and any other failure inside a handler DISP_E_EXCEPTION.
 HRESULT InvokeFromTable(const DispatchTable& table, void* self, DISPID id, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr);
 

@@ -272,6 +272,24 @@ TEST(ControlTest, TypeLibraryAsObjectBrowsersReadIt) {
   ASSERT_EQ(S_OK, info->GetTypeAttr(&attr));
   EXPECT_TRUE(IsEqualGUID(qvx::DIID_DQVXIntl, attr->guid));
   info->ReleaseTypeAttr(attr);
+  // Parameter names resolve as the type information resolves them, in any
+  // case; a name that is not the method's fails the whole answer. The
+  // download methods resolve by name only.
+  for (std::vector<const wchar_t*> names : {std::vector<const wchar_t*>{L"ConvertFltToIntlStr", L"fVal", L"NDECS", L"nFlags"},
+                                            {L"GetLastAppVersionFromVandrel", L"csError", L"csAppName"},
+                                            {L"ConvertStrToIntlStr", L"lpctstrVal", L"nFlag"}}) {
+    auto* n = const_cast<LPOLESTR*>(names.data());
+    const UINT count = static_cast<UINT>(names.size());
+    std::vector<DISPID> ours(count), typeInfo(count);
+    EXPECT_EQ(info->GetIDsOfNames(n, count, typeInfo.data()),
+              control->GetIDsOfNames(IID_NULL, n, count, LOCALE_USER_DEFAULT, ours.data())) << qvx::fw::AnsiFromBstr(n[0]);
+    EXPECT_EQ(typeInfo, ours) << qvx::fw::AnsiFromBstr(n[0]);
+  }
+  LPOLESTR byNameOnly[] = {const_cast<LPOLESTR>(L"AutoUpdateExt2")};
+  DISPID id = 0;
+  EXPECT_EQ(DISP_E_UNKNOWNNAME, info->GetIDsOfNames(byNameOnly, 1, &id));
+  EXPECT_EQ(S_OK, control->GetIDsOfNames(IID_NULL, byNameOnly, 1, LOCALE_USER_DEFAULT, &id));
+  EXPECT_EQ(0x1C, id);
   com_ptr<IProvideClassInfo2> classInfo;
   ASSERT_EQ(S_OK, control->QueryInterface(IID_IProvideClassInfo2, classInfo.put_void()));
   GUID source = {};

@@ -48,6 +48,16 @@ std::wstring CallText(IDispatch* object, const wchar_t* name, std::vector<VARIAN
   return result.Text();
 }
 
+AllocSpy* StartAllocSpy() {
+  static AllocSpy spy;  // the allocator may keep it after revocation
+  auto noCache = reinterpret_cast<void(WINAPI*)()>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"oleaut32.dll"), "SetOaNoCache")));
+  if (!noCache) return nullptr;
+  noCache();
+  spy.freed.clear(), spy.live = 0;
+  return ::CoRegisterMallocSpy(&spy) == S_OK ? &spy : nullptr;
+}
+
 std::string ReadLocale(LCTYPE item) {
   char buffer[100] = {};
   ::GetLocaleInfoA(LOCALE_USER_DEFAULT, item, buffer, sizeof(buffer));

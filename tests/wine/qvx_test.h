@@ -54,6 +54,34 @@ HRESULT CallByName(IDispatch* object, const wchar_t* name, std::vector<VARIANT> 
                    UINT* argErr = nullptr);
 std::wstring CallText(IDispatch* object, const wchar_t* name, std::vector<VARIANT> args);
 
+// Watches the task allocator, which BSTRs come from: the blocks it frees,
+// and how many of those allocated while it watched are still alive.
+struct AllocSpy final : IMallocSpy {
+  std::vector<char*> freed;
+  long live = 0;
+  STDMETHODIMP QueryInterface(REFIID, void** ppv) override { return *ppv = this, S_OK; }
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T size) override { return size; }
+  STDMETHODIMP_(void*) PostAlloc(void* p) override { return live += p != nullptr, p; }
+  STDMETHODIMP_(void*) PreFree(void* p, BOOL spied) override {
+    if (p) freed.push_back(static_cast<char*>(p)), live -= spied != FALSE;
+    return p;
+  }
+  STDMETHODIMP_(void) PostFree(BOOL) override {}
+  STDMETHODIMP_(SIZE_T) PreRealloc(void* p, SIZE_T size, void** out, BOOL) override { return *out = p, size; }
+  STDMETHODIMP_(void*) PostRealloc(void* p, BOOL) override { return p; }
+  STDMETHODIMP_(void*) PreGetSize(void* p, BOOL) override { return p; }
+  STDMETHODIMP_(SIZE_T) PostGetSize(SIZE_T size, BOOL) override { return size; }
+  STDMETHODIMP_(void*) PreDidAlloc(void* p, BOOL) override { return p; }
+  STDMETHODIMP_(int) PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+  STDMETHODIMP_(void) PreHeapMinimize() override {}
+  STDMETHODIMP_(void) PostHeapMinimize() override {}
+};
+// Switches oleaut32's BSTR cache off for the process and registers its one
+// spy afresh (CoRevokeMallocSpy ends it); nullptr when either fails.
+AllocSpy* StartAllocSpy();
+
 std::string ReadLocale(LCTYPE item);
 
 // The user's number settings, set with SetLocaleInfoA and put back at the
