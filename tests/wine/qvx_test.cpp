@@ -326,13 +326,15 @@ std::string DriveDialog(const wchar_t* caption, const std::string& script) {
         notes += "[pos " + std::to_string(::SendDlgItemMessageW(dialog, kProgress, PBM_GETPOS, 0, 0)) + "]";
     }
   }
-  // A dialog still open after the script fails the row instead of hanging it.
+  // A dialog still open after the script fails the row instead of hanging
+  // it: an open question is answered Yes, else Cancel is clicked (a click
+  // under an open question would stack a second one), until it is gone.
   for (int i = 0; i < 75 && ::IsWindow(dialog); ++i) ::Sleep(20);
-  if (::IsWindow(dialog)) {
-    notes += "[still open]";
-    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(kCancel, BN_CLICKED), 0);
-    if (HWND question = WaitForWindow(L"#32770", L"Quorvex Ingenieros", 1000))
-      ::PostMessageW(question, WM_COMMAND, IDYES, 0);
+  if (::IsWindow(dialog)) notes += "[still open]";
+  for (int i = 0; i < 50 && ::IsWindow(dialog); ++i) {
+    if (HWND question = ShownDialog(L"Quorvex Ingenieros")) ::PostMessageW(question, WM_COMMAND, IDYES, 0);
+    else ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(kCancel, BN_CLICKED), 0);
+    ::Sleep(200);
   }
   return notes;
 }
