@@ -58,7 +58,9 @@ class HttpFront : public Front {
     log_.Write(reply.logLine);
 
     res.status = reply.status;
-    if (reply.body.empty() || options_.transport == Transport::Normal) {
+    const bool installer = reply.outcome == "installer" || reply.outcome == "package";
+    if (reply.body.empty() || options_.transport == Transport::Normal ||
+        (options_.transport == Transport::ShortDownload && !installer)) {
       res.set_content(reply.body, reply.contentType);
       return;
     }

@@ -10,6 +10,7 @@ const char kServerUsage[] =
     "  --empty-body           every reply's body is empty\n"
     "  --blank-lines N        N empty lines before the version line\n"
     "  --short-body           half the announced body, then the connection closes\n"
+    "  --short-download       the same for installers only\n"
     "  --no-length            the body in chunks, without a Content-Length\n"
     "  --slow-body MS         the body in 8 pieces, MS milliseconds before each\n"
     "  --close-without-reply  read the request, close the connection\n"
@@ -53,6 +54,7 @@ std::optional<ServerOptions> ParseServerOptions(const std::vector<std::string>& 
     else if (name == "--blank-lines") ok = number(0, 1000, options.handler.blankLines);
     else if (name == "--slow-body") ok = number(1, 60000, options.slowBodyMs) && transport(Transport::SlowBody);
     else if (name == "--short-body") ok = transport(Transport::ShortBody);
+    else if (name == "--short-download") ok = transport(Transport::ShortDownload);
     else if (name == "--no-length") ok = transport(Transport::NoLength);
     else if (name == "--close-without-reply") ok = transport(Transport::CloseWithoutReply);
     else if (name == "--never-answer") ok = transport(Transport::NeverAnswer);
@@ -66,7 +68,7 @@ std::optional<ServerOptions> ParseServerOptions(const std::vector<std::string>& 
     }
   }
   if (faults > 1) {
-    error = "--slow-body, --short-body, --no-length, --close-without-reply and --never-answer exclude each other";
+    error = "--slow-body, --short-body, --short-download, --no-length, --close-without-reply and --never-answer exclude each other";
     return std::nullopt;
   }
   if (options.releaseFolder.empty()) {

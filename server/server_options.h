@@ -14,6 +14,7 @@ enum class Transport {
   Normal,
   SlowBody,           // the body in pieces, a pause before each
   ShortBody,          // half the announced body, then the connection closes
+  ShortDownload,      // the same for installers only; other replies whole
   NoLength,           // the whole body in chunks, without a Content-Length
   CloseWithoutReply,  // the request is read and the connection closed
   NeverAnswer,        // the request is read and nothing more happens

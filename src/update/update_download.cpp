@@ -25,14 +25,21 @@ constexpr size_t kRefusalRead = 2048;
 constexpr size_t kBlock = 1024;
 constexpr size_t kWriteBuffer = 4096;
 
-// Writes through a fixed 4096-byte buffer; the first failure sticks.
+// Writes through a fixed 4096-byte buffer; the first failure sticks. The
+// file is deleted when it goes unless kept: a cut installer under the
+// installer's name would look whole to whoever finds it.
 class BufferedFile {
  public:
-  explicit BufferedFile(const std::string& path) {
+  explicit BufferedFile(const std::string& path) : path_(path) {
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) error_ = ::GetLastError();
-    else file_.reset(file);
+    else file_.reset(file), created_ = true;
   }
+  ~BufferedFile() {
+    file_.reset();
+    if (created_ && !kept_) ::DeleteFileA(path_.c_str());
+  }
+  void Keep() { kept_ = true; }
   bool Write(const char* data, size_t size) {
     while (size > 0 && error_ == 0) {
       if (used_ == kWriteBuffer) Flush();
@@ -57,7 +64,9 @@ class BufferedFile {
       error_ = ::GetLastError() ? ::GetLastError() : ERROR_WRITE_FAULT;
     used_ = 0;
   }
+  std::string path_;
   fw::unique_handle_kernel file_;
+  bool created_ = false, kept_ = false;
   DWORD error_ = 0;
   char buffer_[kWriteBuffer];
   size_t used_ = 0;
@@ -156,6 +165,7 @@ bool DownloadUpdate(const DownloadRequest& request, DownloadProgress& progress, 
   if (readError != 0) return fail(InternetErrorText(readError));
   if (progress.StopRequested()) return fail(fw::LoadResString(IDS_AU_STOPPED));
   if (received != total) return fail(fw::LoadResString(IDS_AU_SAVE_FAILED));
+  file.Keep();
   return true;
 }
 

@@ -35,7 +35,7 @@ class DownloadProgress {
 // completeness nothing could tell), or the system's message for a WinInet or
 // file error. The body is read once, in 1024-byte blocks after a first read
 // of up to 2048 bytes for the refusal check, and written through a 4096-byte
-// buffer; a partly written file is left in place.
+// buffer; a download that fails leaves no file behind.
 bool DownloadUpdate(const DownloadRequest& request, DownloadProgress& progress, std::string& error);
 
 }  // namespace qvx

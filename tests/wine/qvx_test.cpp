@@ -298,13 +298,17 @@ std::string NarrowText(const std::wstring& text) {
   return out;
 }
 
-// The download dialog's result, OK, Cancel and progress controls.
-constexpr int kOk = 337, kCancel = 339, kResult = 336, kProgress = 330;
+// The download dialog's result, OK, Cancel, auto-check, Help and progress controls.
+constexpr int kOk = 337, kCancel = 339, kCheck = 340, kHelp = 323, kResult = 336, kProgress = 330;
 
 // The user: a script of steps separated by "|": "=text" waits (8 s) until
-// the result text contains text, "ok", "cancel" and "esc" click or press,
-// "yes" and "no" answer the question, "shot:name" saves a screenshot,
-// "~ms" pauses, "key:text" and "number:text" type, "pos:N" waits for the progress bar's position N. What went wrong is noted.
+// the result text contains text, "ok", "cancel" and "check" click, "esc"
+// and "f1" press, "link:ID" takes a link with the keyboard, "help" is the
+// (hidden) Help button's click, "yes" and "no" answer the question,
+// "shot:name" saves a screenshot, "~ms" pauses, "key:text" and
+// "number:text" type, "pos:N" waits for the progress bar's position N,
+// "top:N" and "box:N" expect its upper end N and the check box shown (1) or
+// not (0). What went wrong is noted.
 std::string DriveDialog(const wchar_t* caption, const std::string& script) {
   std::string notes;
   HWND dialog = WaitForWindow(L"#32770", caption, 40000);
@@ -320,15 +324,25 @@ std::string DriveDialog(const wchar_t* caption, const std::string& script) {
       const std::string want = step.substr(1);
       if (!until([&] { return NarrowText(WindowText(::GetDlgItem(dialog, kResult))).find(want) != std::string::npos; }))
         notes += "[" + want + "? " + NarrowText(WindowText(::GetDlgItem(dialog, kResult))) + "]";
-    } else if (step == "ok" || step == "cancel") {
+    } else if (step == "ok" || step == "cancel" || step == "check") {
       // The button's own click: real pointer clicks on the same spot were
       // lost now and then under Xvfb without a window manager.
       ::Sleep(300);
-      ::PostMessageW(::GetDlgItem(dialog, step == "ok" ? kOk : kCancel), BM_CLICK, 0, 0);
-    } else if (step == "esc") {
-      ::SetForegroundWindow(dialog);
-      PressKey(VK_ESCAPE);
+      ::PostMessageW(::GetDlgItem(dialog, step == "ok" ? kOk : step == "cancel" ? kCancel : kCheck), BM_CLICK, 0, 0);
+    } else if (step == "help") {
+      ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(kHelp, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, kHelp)));
       ::Sleep(300);
+    } else if (step == "esc" || step == "f1" || step.rfind("link:", 0) == 0) {
+      if (step[0] == 'l')  // the dialog's own focus move, as the Tab key makes it
+        ::PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, std::stoi(step.substr(5)))), TRUE);
+      ::Sleep(200);
+      ::SetForegroundWindow(dialog);
+      PressKey(step == "esc" ? VK_ESCAPE : step == "f1" ? VK_F1 : VK_RETURN);
+      ::Sleep(300);
+    } else if (step.rfind("top:", 0) == 0 || step.rfind("box:", 0) == 0) {
+      const LRESULT seen = step[0] == 't' ? ::SendDlgItemMessageW(dialog, kProgress, PBM_GETRANGE, FALSE, 0)
+                                          : ::IsWindowVisible(::GetDlgItem(dialog, kCheck));
+      if (seen != std::stoi(step.substr(4))) notes += "[" + step.substr(0, 3) + " " + std::to_string(seen) + "]";
     } else if (step == "yes" || step == "no") {
       HWND question = WaitForWindow(L"#32770", L"Quorvex Ingenieros", 3000);
       if (!question) notes += "[no question]";
@@ -348,13 +362,15 @@ std::string DriveDialog(const wchar_t* caption, const std::string& script) {
         notes += "[pos " + std::to_string(::SendDlgItemMessageW(dialog, kProgress, PBM_GETPOS, 0, 0)) + "]";
     }
   }
-  // A dialog still open after the script fails the row instead of hanging it.
+  // A dialog still open after the script fails the row instead of hanging
+  // it: an open question is answered Yes, else Cancel is clicked (a click
+  // under an open question would stack a second one), until it is gone.
   for (int i = 0; i < 75 && ::IsWindow(dialog); ++i) ::Sleep(20);
-  if (::IsWindow(dialog)) {
-    notes += "[still open]";
-    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(kCancel, BN_CLICKED), 0);
-    if (HWND question = WaitForWindow(L"#32770", L"Quorvex Ingenieros", 1000))
-      ::PostMessageW(question, WM_COMMAND, IDYES, 0);
+  if (::IsWindow(dialog)) notes += "[still open]";
+  for (int i = 0; i < 50 && ::IsWindow(dialog); ++i) {
+    if (HWND question = ShownDialog(L"Quorvex Ingenieros")) ::PostMessageW(question, WM_COMMAND, IDYES, 0);
+    else ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(kCancel, BN_CLICKED), 0);
+    ::Sleep(200);
   }
   return notes;
 }
