@@ -138,7 +138,13 @@ INT_PTR CALLBACK MainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
       auto get = reinterpret_cast<GetControl>(
           reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"atl.dll"), "AtlAxGetControl")));
       IUnknown* control = nullptr;
-      if (get && SUCCEEDED(get(::GetDlgItem(dialog, IDC_CONTROL), &control))) {
+      HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+      ::SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+      ::SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+      HWND container = ::GetDlgItem(dialog, IDC_CONTROL);
+      // The control is invisible at run time; the container shows it once in place.
+      ::ShowWindow(container, SW_HIDE);
+      if (get && SUCCEEDED(get(container, &control))) {
         control->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&g_control));
         control->Release();
       }

@@ -33,7 +33,12 @@ std::string Utf8(const std::wstring& text) {
   return out;
 }
 
-std::string ItemText(HWND dialog, int id) { return Utf8(WindowText(::GetDlgItem(dialog, id))); }
+// WM_GETTEXT: GetWindowText reads another process's edit boxes as they were created.
+std::string ItemText(HWND dialog, int id) {
+  wchar_t text[1024] = {};
+  ::SendDlgItemMessageW(dialog, id, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+  return Utf8(text);
+}
 
 // A text on one line: each run of line breaks as one blank, none at the ends.
 std::string OneLine(std::string text) {
@@ -66,7 +71,7 @@ void AwaitGone(HWND window, const char* what) {
 
 // Waits until the control's text holds want.
 std::string AwaitText(HWND dialog, int id, const std::wstring& want) {
-  if (!WaitUntil([&] { return WindowText(::GetDlgItem(dialog, id)).find(want) != std::wstring::npos; }, kStepMs))
+  if (!WaitUntil([&] { return ItemText(dialog, id).find(Utf8(want)) != std::string::npos; }, kStepMs))
     Fail("control " + std::to_string(id) + " shows \"" + ItemText(dialog, id) + "\", not \"" + Utf8(want) + "\"");
   return ItemText(dialog, id);
 }
@@ -81,7 +86,7 @@ void Shot(HWND window, const char* name) {
 
 // The information dialog's texts, checked against the state expected.
 void ReadInfo(HWND info, const char* state) {
-  std::printf("   %s: Estado %s, instalada %s, última %s\n", ItemText(info, 319).c_str(), ItemText(info, 314).c_str(),
+  std::printf(u8"   %s: Estado %s, instalada %s, última %s\n", ItemText(info, 319).c_str(), ItemText(info, 314).c_str(),
               ItemText(info, 315).c_str(), ItemText(info, 316).c_str());
   if (ItemText(info, 314) != state) Fail(std::string("the state is not ") + state);
 }
@@ -134,14 +139,14 @@ int main(int argc, char** argv) {
   ReadInfo(info, "Desactualizado");
   Shot(info, "demo-info-outdated");
 
-  std::printf("2. \"Solicitar Actualización\" opens the request form, filled and sent:\n");
+  std::printf(u8"2. \"Solicitar Actualización\" opens the request form, filled and sent:\n");
   Click(info, 317);
   HWND form = Await(kRequest);
   std::printf("   for %s, %s -> %s\n", ItemText(form, 1041).c_str(), ItemText(form, 1045).c_str(),
               ItemText(form, 316).c_str());
   Type(form, 1036, L"Ana García Ñúñez");
-  Type(form, 1037, L"B12345678");
-  Type(form, 1040, L"1234");
+  Type(form, 1037, L"B12345678");  // the optional customer number stays empty: a number stored
+                                    // without its key would make the update server refuse queries
   Type(form, 1038, L"600 123 456");
   Type(form, 1039, L"ana@cliente.es");
   Type(form, 1048, L"Por favor, envíenme la versión nueva.\r\nGracias.");
@@ -175,7 +180,7 @@ int main(int argc, char** argv) {
   ::PostMessageW(properties, WM_COMMAND, IDCANCEL, 0);
   AwaitGone(properties, "the properties dialog");
 
-  std::printf("4. Ayuda > \"Descargar actualización...\": the host calls AutoUpdateExt2 by name:\n");
+  std::printf(u8"4. Ayuda > \"Descargar actualización...\": the host calls AutoUpdateExt2 by name:\n");
   ChooseMenu(main, 'Y', 'D', nullptr);
   HWND download = Await(kDownload);
   std::printf("   %s\n", OneLine(AwaitText(download, 336, L"[Descargar]")).c_str());
