@@ -71,13 +71,13 @@ demo_story() {
   log "the story: QvxDemo.exe and the update service, driven from outside by qvx_demo_story.exe"
   rm -f "$demo_dir"/*.bmp
   QVX_SCREENSHOTS=$(winpath "$demo_dir") timeout "$QVX_DEMO_STORY_SECONDS" wine "$top/build/win64/qvx_demo_story.exe" \
-    "$(winpath "$demo_dir/mail-servers")" "$(winpath "$demo_release/apps/QvxDemo/setup.msi")" 2>&1 | tr -d '\r'
+    "$(winpath "$demo_dir/mail-servers")" "$(winpath "$demo_release/apps/QvxDemo/setup.msi")" 2>&1 | stdbuf -oL tr -d '\r'
   status=${PIPESTATUS[0]}
   [ "$status" = 124 ] && echo "FAILED: the story did not end within ${QVX_DEMO_STORY_SECONDS} s"
   demo_servers_stop
-  for shot in "$demo_dir"/*.bmp; do
-    [ -f "$shot" ] && python3 "$top/tools/bmp2png" "$shot" "${shot%.bmp}.png" && rm -f "$shot"
-  done
+  local pairs=()
+  for shot in "$demo_dir"/*.bmp; do [ -f "$shot" ] && pairs+=("$shot" "${shot%.bmp}.png"); done
+  ((${#pairs[@]})) && python3 "$top/tools/bmp2png" "${pairs[@]}" && rm -f "$demo_dir"/*.bmp
   ls "$demo_dir"/*.png >/dev/null 2>&1 && log "screenshots: $(cd "$top" && ls build/demo/*.png | tr '\n' ' ')"
   return "$status"
 }
