@@ -25,7 +25,7 @@ demo_registry() {
 
 demo_servers_start() {
   mkdir -p "$demo_dir" || return 1
-  rm -rf "$demo_release" "$demo_dir"/*.png
+  rm -rf "$demo_release"
   mkdir -p "$demo_release/apps/QvxDemo" || return 1
   echo 4.2.5.0 >"$demo_release/apps/QvxDemo/version.txt"
   yes 'QvxDemo 4.2.5.0 installer' | head -c 20000 >"$demo_release/apps/QvxDemo/setup.msi"
@@ -69,7 +69,7 @@ demo_story() {
   local status shot
   demo_servers_start || { demo_servers_stop; return 1; }
   log "the story: QvxDemo.exe and the update service, driven from outside by qvx_demo_story.exe"
-  rm -f "$demo_dir"/*.bmp
+  rm -f "$demo_dir"/*.bmp "$demo_dir"/*.png
   QVX_SCREENSHOTS=$(winpath "$demo_dir") timeout "$QVX_DEMO_STORY_SECONDS" wine "$top/build/win64/qvx_demo_story.exe" \
     "$(winpath "$demo_dir/mail-servers")" "$(winpath "$demo_release/apps/QvxDemo/setup.msi")" 2>&1 | stdbuf -oL tr -d '\r'
   status=${PIPESTATUS[0]}
