@@ -33,22 +33,6 @@ std::string Utf8(const std::wstring& text) {
   return out;
 }
 
-// WM_GETTEXT: GetWindowText reads another process's edit boxes as they were created.
-std::string ItemText(HWND dialog, int id) {
-  wchar_t text[1024] = {};
-  ::SendDlgItemMessageW(dialog, id, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
-  return Utf8(text);
-}
-
-// A text on one line: each run of line breaks as one blank, none at the ends.
-std::string OneLine(std::string text) {
-  std::string out;
-  for (char c : text)
-    if (c != '\r' && c != '\n') out += c;
-    else if (!out.empty() && out.back() != ' ') out += ' ';
-  return out.substr(0, out.find_last_not_of(' ') + 1);
-}
-
 PROCESS_INFORMATION g_host = {};
 
 [[noreturn]] void Fail(const std::string& what) {
@@ -56,6 +40,30 @@ PROCESS_INFORMATION g_host = {};
   std::fflush(stdout);
   if (g_host.hProcess) ::TerminateProcess(g_host.hProcess, 1);
   std::exit(1);
+}
+
+// A message to a control of the host, which must answer within 5 s.
+LRESULT Ask(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  if (!::SendMessageTimeoutW(::GetDlgItem(dialog, id), message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
+    Fail("the host does not answer message " + std::to_string(message) + " to control " + std::to_string(id));
+  return static_cast<LRESULT>(result);
+}
+
+// WM_GETTEXT: GetWindowText reads another process's edit boxes as they were created.
+std::string ItemText(HWND dialog, int id) {
+  wchar_t text[1024] = {};
+  Ask(dialog, id, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+  return Utf8(text);
+}
+
+// A text on one line: each run of line breaks as one blank, none at the ends.
+std::string OneLine(const std::string& text) {
+  std::string out;
+  for (char c : text)
+    if (c != '\r' && c != '\n') out += c;
+    else if (!out.empty() && out.back() != ' ') out += ' ';
+  return out.substr(0, out.find_last_not_of(' ') + 1);
 }
 
 HWND Await(const wchar_t* title) {
@@ -77,7 +85,7 @@ std::string AwaitText(HWND dialog, int id, const std::wstring& want) {
 }
 
 void Click(HWND dialog, int id) { ::PostMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-void Type(HWND dialog, int id, const wchar_t* text) { ::SendDlgItemMessageW(dialog, id, WM_SETTEXT, 0, (LPARAM)text); }
+void Type(HWND dialog, int id, const wchar_t* text) { Ask(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)); }
 
 void Shot(HWND window, const char* name) {
   SaveScreenshot(window, name);
@@ -144,9 +152,10 @@ int main(int argc, char** argv) {
   HWND form = Await(kRequest);
   std::printf("   for %s, %s -> %s\n", ItemText(form, 1041).c_str(), ItemText(form, 1045).c_str(),
               ItemText(form, 316).c_str());
+  // The optional customer number stays empty: stored without its key (typed
+  // in the download dialog only), it would make the update server refuse queries.
   Type(form, 1036, L"Ana García Ñúñez");
-  Type(form, 1037, L"B12345678");  // the optional customer number stays empty: a number stored
-                                    // without its key would make the update server refuse queries
+  Type(form, 1037, L"B12345678");
   Type(form, 1038, L"600 123 456");
   Type(form, 1039, L"ana@cliente.es");
   Type(form, 1048, L"Por favor, envíenme la versión nueva.\r\nGracias.");
@@ -166,7 +175,7 @@ int main(int argc, char** argv) {
   std::printf("3. The menu item \"Actualizaciones...\" that the control appended to Ayuda opens the properties:\n");
   ChooseMenu(main, 'Y', 'Z', "demo-menu");
   HWND properties = Await(kProperties);
-  auto checked = [&](int id) { return ::SendDlgItemMessageW(properties, id, BM_GETCHECK, 0, 0) ? "yes" : "no"; };
+  auto checked = [&](int id) { return Ask(properties, id, BM_GETCHECK, 0, 0) ? "yes" : "no"; };
   std::printf("   \"%s\" %s, \"%s\" %s\n", ItemText(properties, 310).c_str(), checked(310),
               ItemText(properties, 312).c_str(), checked(312));
   Shot(properties, "demo-properties");
