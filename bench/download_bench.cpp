@@ -92,17 +92,27 @@ int main(int argc, char** argv) {
     ::SetDlgItemTextA(dialog, 3002, "ClaveSecreta");
     start = Seconds();
     ::PostMessageW(::GetDlgItem(dialog, 337), BM_CLICK, 0, 0);
+    // Until the click is taken the text still reads "Proceso de descarga".
+    for (int i = 0; i < 1000 && shown().find("Descargando") == std::string::npos; ++i) ::Sleep(2);
     for (;;) {
       const double before = Seconds();
       DWORD_PTR ignored = 0;
       ::SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
       const double gap = Seconds() - before;
       if (gap > longest) longest = gap;
-      if (shown().find("descarg") != std::string::npos || Seconds() - start > 120) break;
+      if (shown().find("Descargando") == std::string::npos || Seconds() - start > 120) break;
       ::Sleep(2);
     }
     end = Seconds();
-    ::PostMessageW(::GetDlgItem(dialog, 337), BM_CLICK, 0, 0);
+    // "Instalar" after a download; else "Detener" if need be, then "Cancelar",
+    // so that a download that failed or took too long never leaves the dialog open.
+    if (shown().find("se descarg") == std::string::npos) {
+      if (shown().find("Descargando") != std::string::npos) ::PostMessageW(::GetDlgItem(dialog, 337), BM_CLICK, 0, 0);
+      for (int i = 0; i < 500 && shown().find("Descargando") != std::string::npos; ++i) ::Sleep(20);
+      ::PostMessageW(::GetDlgItem(dialog, 339), BM_CLICK, 0, 0);
+    } else {
+      ::PostMessageW(::GetDlgItem(dialog, 337), BM_CLICK, 0, 0);
+    }
   });
   qvx::fw::com_ptr<IDispatch> control = qvxtest::CreateControl();
   BSTR outs[3] = {};

@@ -198,8 +198,8 @@ TEST_F(UpdateDialogs, CheckNowFromProperties) {
 }
 
 // A latest version with blanks is shown without them; "Solicitar
-// Actualización" opens the request form with the dialog's texts, and a
-// form cancelled leaves the dialog open.
+// Actualización" opens the request form with the dialog's texts and its
+// icon, and a form cancelled leaves the dialog open.
 TEST(UpdateInfoDialog, BlanksAndTheRequestForm) {
   ScratchKey first{HKEY_LOCAL_MACHINE, qvx::mail::kCustomerKeyFirst, qvx::MakerRegistryView()};
   ScratchKey second{HKEY_LOCAL_MACHINE, qvx::mail::kCustomerKeySecond, qvx::MakerRegistryView()};
@@ -209,11 +209,13 @@ TEST(UpdateInfoDialog, BlanksAndTheRequestForm) {
   dialog.m_csAppName = "QvxTestApp";
   dialog.m_csUpdateVersion = "4 . 2 . 5 . 0";
   std::wstring form;
-  bool stayed = false;
+  bool stayed = false, iconDrawn = false;
   const auto seen = WhileShown(kInfo, [&] { dialog.DoModal(); }, [&](HWND info) {
     WhileShown(L"Solicitud de actualización", [&] { ::SendMessageW(::GetDlgItem(info, 317), BM_CLICK, 0, 0); },
                [&](HWND request) {
                  form = WindowText(::GetDlgItem(request, 1041)) + L" " + WindowText(::GetDlgItem(request, 316));
+                 HWND icon = ::GetDlgItem(request, 320);
+                 iconDrawn = WaitUntil([&] { return PixelsUnlike(icon, BackgroundOf(request)) > 0; }, 5000);
                  return InfoSeen{};
                }, IDCANCEL);
     stayed = ::IsWindowVisible(info) != 0;
@@ -223,6 +225,7 @@ TEST(UpdateInfoDialog, BlanksAndTheRequestForm) {
   EXPECT_EQ(L"4.2.5.0", seen.value_or(InfoSeen{}).latest);
   EXPECT_EQ(L"QvxTestApp 4.2.5.0", form);
   EXPECT_TRUE(stayed);
+  EXPECT_TRUE(iconDrawn) << "the form's icon";
 }
 
 }  // namespace

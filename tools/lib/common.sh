@@ -33,12 +33,15 @@ install_packages() {
   export LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8
 }
 
-# cmake configure + build of one preset.
+# cmake configure + build of one preset:
+#   build_preset PRESET [CONFIGURE ARGUMENTS...] [--target TARGET...]
+# builds the targets named, else all.
 build_preset() {
-  local preset=$1; shift
-  cmake --preset "$preset" "$@" >"$top/build/$preset-configure.log" 2>&1 ||
+  local preset=$1 configure=(); shift
+  while (($#)) && [ "$1" != --target ]; do configure+=("$1"); shift; done
+  cmake --preset "$preset" "${configure[@]}" >"$top/build/$preset-configure.log" 2>&1 ||
     { cat "$top/build/$preset-configure.log"; return 1; }
-  cmake --build --preset "$preset" -j"$(nproc)" >"$top/build/$preset-build.log" 2>&1 ||
+  cmake --build --preset "$preset" -j"$(nproc)" "$@" >"$top/build/$preset-build.log" 2>&1 ||
     { tail -n 60 "$top/build/$preset-build.log"; return 1; }
 }
 
