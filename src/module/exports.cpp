@@ -33,11 +33,17 @@ class StartLock {
 };
 
 // With the lock held. Marked started first, so that a call that comes back
-// in during start-up does not start the module twice.
+// in during start-up does not start the module twice; a start-up that runs
+// out of memory is tried again by the next call.
 void Start() {
   if (g_started) return;
   g_started = true;
-  TheApp().InitInstance();
+  try {
+    TheApp().InitInstance();
+  } catch (...) {
+    g_started = false;
+    throw;
+  }
 }
 
 }  // namespace
