@@ -35,48 +35,31 @@ int ThreadCount() {
 // keypad hook switched on and off, and with a dialog the update properties
 // opened from the menu item and closed by a user. Returns the module's handle.
 HMODULE UseOnce(bool dialog) {
-  HMENU bar = ::CreateMenu(), file = ::CreatePopupMenu();
-  ::AppendMenuW(file, MF_STRING, 100, L"Abrir");
-  ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"Archivo");
-  qvx::fw::unique_hwnd main(::CreateWindowW(L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
-                                            nullptr, bar, nullptr, nullptr));
-  HWND ax = ::CreateWindowW(L"AtlAxWin", kProgId, WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, main.get(), nullptr, nullptr,
-                            nullptr);
-  PumpMessages(30);
+  const AtlHost host(30);
   const HMODULE module = ::GetModuleHandleW(kModuleName);
-  {
-    static const auto getControl = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"atl.dll"), "AtlAxGetControl")));
-    com_ptr<IUnknown> unknown;
-    com_ptr<IDispatch> control;
-    EXPECT_EQ(S_OK, getControl(ax, unknown.put()));
-    if (unknown) unknown->QueryInterface(IID_IDispatch, control.put_void());
-    Var on = Var::Bool(true), off = Var::Bool(false);
-    EXPECT_EQ(S_OK, CallByName(control.get(), L"SetIntlKeyDec", {on.v}, nullptr));
-    if (dialog) {
-      std::atomic<bool> closed{false};
-      std::thread user([&] {
-        HWND shown = nullptr;
-        if (WaitUntil([&] { return (shown = ShownDialog(L"Propiedades de actualización")) != nullptr; }, 10000))
-          ::PostMessageW(shown, WM_COMMAND, IDCANCEL, 0), closed = true;
-      });
-      ::PostMessageW(main.get(), WM_COMMAND, 65534, 0);
-      PumpMessages(200);
-      user.join();
-      EXPECT_TRUE(closed) << "the menu item opened no properties dialog";
-    }
-    EXPECT_EQ(S_OK, CallByName(control.get(), L"SetIntlKeyDec", {off.v}, nullptr));
+  com_ptr<IDispatch> control = AtlControl(host.ax);
+  EXPECT_TRUE(control);
+  Var on = Var::Bool(true), off = Var::Bool(false);
+  EXPECT_EQ(S_OK, CallByName(control.get(), L"SetIntlKeyDec", {on.v}, nullptr));
+  if (dialog) {
+    std::atomic<bool> closed{false};
+    std::thread user([&] {
+      HWND shown = nullptr;
+      if (WaitUntil([&] { return (shown = ShownDialog(L"Propiedades de actualización")) != nullptr; }, 10000))
+        ::PostMessageW(shown, WM_COMMAND, IDCANCEL, 0), closed = true;
+    });
+    ::PostMessageW(host.main.get(), WM_COMMAND, 65534, 0);
+    PumpMessages(200);
+    user.join();
+    EXPECT_TRUE(closed) << "the menu item opened no properties dialog";
   }
-  ::DestroyWindow(ax);
-  PumpMessages(20);
+  EXPECT_EQ(S_OK, CallByName(control.get(), L"SetIntlKeyDec", {off.v}, nullptr));
   return module;
 }
 
 TEST(ModuleLife, UnloadedAndLoadedAgainManyTimes) {
   ComScope com;
-  const auto init = reinterpret_cast<BOOL(WINAPI*)()>(
-      reinterpret_cast<void (*)()>(::GetProcAddress(::LoadLibraryW(L"atl.dll"), "AtlAxWinInit")));
-  ASSERT_TRUE(init && init());
+  ASSERT_TRUE(AtlReady());
   ASSERT_EQ(nullptr, ::GetModuleHandleW(kModuleName)) << "the test must load the module through COM only";
   const bool richEdit = ::GetModuleHandleW(L"riched20.dll") != nullptr;
   int threads = 0;

@@ -202,6 +202,39 @@ std::wstring MessageBoxText(HWND box) {
   return text;
 }
 
+bool AtlReady() {
+  static const auto init = reinterpret_cast<BOOL(WINAPI*)()>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(::LoadLibraryW(L"atl.dll"), "AtlAxWinInit")));
+  static const bool ready = init && init();  // once: it fails when the class exists
+  return ready;
+}
+
+com_ptr<IDispatch> AtlControl(HWND ax) {
+  static const auto get = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(::LoadLibraryW(L"atl.dll"), "AtlAxGetControl")));
+  com_ptr<IUnknown> unknown;
+  com_ptr<IDispatch> control;
+  if (get && ax && get(ax, unknown.put()) == S_OK) unknown->QueryInterface(IID_IDispatch, control.put_void());
+  return control;
+}
+
+AtlHost::AtlHost(DWORD settle) {
+  EXPECT_TRUE(AtlReady());
+  HMENU bar = ::CreateMenu(), file = ::CreatePopupMenu();
+  ::AppendMenuW(file, MF_STRING, 100, L"Abrir");
+  ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"Archivo");
+  main.reset(::CreateWindowW(L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300, nullptr, bar,
+                             nullptr, nullptr));
+  ax = ::CreateWindowW(L"AtlAxWin", kProgId, WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, main.get(), nullptr, nullptr,
+                       nullptr);
+  PumpMessages(settle);
+}
+
+AtlHost::~AtlHost() {
+  ::DestroyWindow(ax);
+  PumpMessages(20);
+}
+
 HWND ShownDialog(const wchar_t* title) {
   for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32770", title)) != nullptr;)
     if (::IsWindowVisible(w)) return w;

@@ -123,6 +123,21 @@ class ScratchKey {
 };
 void DeleteKeyTree(HKEY root, const std::string& path, REGSAM view);
 
+// Wine's own ATL container: its window class registered (once), and the
+// control of an AtlAxWin window.
+bool AtlReady();
+com_ptr<IDispatch> AtlControl(HWND ax);
+
+// A host's main window with a menu bar (Archivo, Abrir) and the control in
+// an AtlAxWin inside it; the control's start-up integration has run once
+// settle ms of messages have been dispatched.
+struct AtlHost {
+  explicit AtlHost(DWORD settle = 300);
+  ~AtlHost();  // the control first: the last one takes the hooks with it
+  qvx::fw::unique_hwnd main;
+  HWND ax = nullptr;
+};
+
 // Dispatches this thread's messages for ms milliseconds; returns the WM_CHARs seen.
 int PumpMessages(DWORD ms);
 void SendKey(WORD vk, bool up);

@@ -62,29 +62,8 @@ std::optional<InfoSeen> WhileShown(const wchar_t* title, Act act, Answer answer,
   return seen;
 }
 
-// A host window with a menu bar and the control in an AtlAxWin inside it,
-// its start-up integration run by the time the constructor returns.
-struct Host {
-  qvx::fw::unique_hwnd main;
-  HWND ax = nullptr;
-  Host() {
-    static const auto init = reinterpret_cast<BOOL(WINAPI*)()>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(::LoadLibraryW(L"atl.dll"), "AtlAxWinInit")));
-    static const bool ready = init && init();
-    EXPECT_TRUE(ready);
-    HMENU bar = ::CreateMenu(), file = ::CreatePopupMenu();
-    ::AppendMenuW(file, MF_STRING, 100, L"Abrir");
-    ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"Archivo");
-    main.reset(::CreateWindowW(L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300, nullptr, bar,
-                               nullptr, nullptr));
-    ax = ::CreateWindowW(L"AtlAxWin", kProgId, WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, main.get(), nullptr, nullptr,
-                         nullptr);
-    PumpMessages(300);
-  }
-  ~Host() {
-    ::DestroyWindow(ax);  // the last control: the hook goes for the next host
-    PumpMessages(50);
-  }
+// The fixture's host, with the update item chosen as a user chooses it.
+struct Host : AtlHost {
   void ChooseUpdateItem() {
     ::PostMessageW(main.get(), WM_COMMAND, 65534, 0);
     PumpMessages(300);
@@ -96,14 +75,9 @@ struct Host {
 std::wstring g_nestedAnswer;
 std::atomic<bool> g_answered{false};
 void CALLBACK CallDuringStartup(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND ax = ::FindWindowExW(::FindWindowW(L"STATIC", L"host"), nullptr, L"AtlAxWin", nullptr);
-  static const auto getControl = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
-      reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"atl.dll"), "AtlAxGetControl")));
-  com_ptr<IUnknown> unknown;
-  com_ptr<IDispatch> control;
-  if (!ax || getControl(ax, unknown.put()) != S_OK || unknown->QueryInterface(IID_IDispatch, control.put_void()) != S_OK ||
-      !ShownDialog(kInfo))
-    return;  // not yet in the dialog's loop
+  com_ptr<IDispatch> control =
+      AtlControl(::FindWindowExW(::FindWindowW(L"STATIC", L"host"), nullptr, L"AtlAxWin", nullptr));
+  if (!control || !ShownDialog(kInfo)) return;  // not yet in the dialog's loop
   ::KillTimer(nullptr, timer);
   Var value(1234.5), decimals(2L), flags(0L), result;
   if (CallByName(control.get(), L"ConvertFltToIntlStr", {value.v, decimals.v, flags.v}, &result.v) == S_OK)

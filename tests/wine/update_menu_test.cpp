@@ -25,10 +25,7 @@ struct Host {
   qvx::fw::unique_hwnd main, frame;
   HMENU bar = ::CreateMenu(), file = ::CreatePopupMenu(), view = ::CreatePopupMenu();
   Host() {
-    static const auto init = reinterpret_cast<BOOL(WINAPI*)()>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(::LoadLibraryW(L"atl.dll"), "AtlAxWinInit")));
-    static const bool ready = init && init();  // once: it fails when the class exists
-    EXPECT_TRUE(ready);
+    EXPECT_TRUE(AtlReady());
     ::AppendMenuW(file, MF_STRING, 100, L"Abrir");
     ::AppendMenuW(view, MF_STRING, 200, L"Zoom");
     ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"Archivo");
