@@ -1,105 +1,38 @@
-#include <gtest/gtest.h>
-
-#include <deque>
 #include <memory>
 
-#include "mail/smtp_connection.h"
+#include <gtest/gtest.h>
+
 #include "mail/smtp_message.h"
+#include "smtp_fake.h"
 
 namespace qvx::mail {
 namespace {
 
-// The server's next move: bytes ("" for a close), or silence of ms (for ever
-// when nothing follows). "!poll" and "!recv" make that call fail.
-struct Event {
-  std::string bytes;
-  long ms = 0;
-};
-const Event kClose{""};
 Event Wait(long ms) { return {"", ms}; }
 
-// The scripted server, and what the client did to it (outside the
-// transport, which the connection owns).
-struct Peer {
-  std::deque<Event> events;
-  int failSend = 0;  // the Nth send (1-based) fails
-  std::string hostName = "pc-ana", localAddress = "127.0.0.1";
-  bool resolves = true, open = false;
-  std::string sent = "";  // the first line of each send, "|" between
-  std::string errors = "";  // each last error set, " " after each
-  uint32_t now = 0;
-  int sends = 0;
-};
-
-struct FakeTransport : SmtpTransport {
-  explicit FakeTransport(Peer& peer) : p(peer) {}
-  bool Open() override { return p.open = true; }
-  bool IsOpen() const override { return p.open; }
-  void Close() override { p.open = false; }
-  bool Resolve(const std::string&, uint32_t&) override { return p.resolves; }
-  bool Connect(uint32_t, int) override { return true; }
-  bool Send(const char* data, size_t size) override {
-    const std::string text(data, size);
-    const size_t start = text.find_first_not_of("\r\n");
-    p.sent += (p.sent.empty() ? "" : "|") + text.substr(start, text.find("\r\n", start) - start);
-    return ++p.sends != p.failSend;
-  }
-  int Poll() override {
-    if (p.events.empty() || p.events.front().ms > 0) return 0;
-    return p.events.front().bytes == "!poll" ? -1 : 1;
-  }
-  long Recv(char* data, size_t size) override {
-    Event& e = p.events.front();
-    if (e.bytes.empty() || e.bytes == "!recv") return e.bytes.empty() ? 0 : -1;
-    const size_t n = e.bytes.copy(data, size);
-    if (e.bytes.erase(0, n).empty()) p.events.pop_front();
-    return static_cast<long>(n);
-  }
-  std::string HostName() override { return p.hostName; }
-  std::string LocalAddress() override { return p.localAddress; }
-  uint32_t Ticks() override { return p.now; }
-  void Sleep(uint32_t ms) override {
-    p.now += ms;
-    if (!p.events.empty() && p.events.front().ms > 0 && (p.events.front().ms -= ms) <= 0) p.events.pop_front();
-  }
-  void SetLastError(unsigned long code) override { p.errors += std::to_string(code) + " "; }
-  Peer& p;
-};
-
-// Each row: the server's moves, the client's sends and what came of them.
-// The greeting rows test the reading of replies: 60 s of silence after the
-// last byte (polling every 250 ms), replies in pieces, multi-line and long.
+// Each row: the server's moves, the client's sends and what came of them. The greeting rows test the
+// reading of replies: 60 s of silence after the last byte (polling every 250 ms), pieces, multi-line, long.
 TEST(Dialogue, Cases) {
   const std::string toData = "220 a\r\n250 b\r\n250 c\r\n250 d\r\n354 e\r\n", ok = toData + "250 f\r\n";
   const std::string upToData = "HELO pc-ana|MAIL FROM:<ana@x.es>|RCPT TO:<s@q.es>|DATA";
   const std::string whole = upToData + "|From: Ana <ana@x.es>|..linea|.|QUIT";
   const std::string big = "220 " + std::string(296, 'x') + "\r\n";  // 300 bytes before the line end
-  struct Case {
-    const char* name;
-    Peer peer;
-    std::string from;  // "" stops after HELO
-    int result;        // 0 no connection, 1 not sent, 2 sent, 3 sent and QUIT answered
-    std::string errors;
-    std::string sent;
-    uint32_t elapsed = 0;
-  } cases[] = {
+  // from: "" stops after HELO; result: 0 no connection, 1 not sent, 2 sent, 3 sent and QUIT answered
+  struct Case { const char* name; Peer peer; std::string from; int result; std::string errors, sent; uint32_t elapsed = 0; } cases[] = {
       {"a whole exchange, replies read one by one", {{{ok + "221 g\r\n"}}}, "ana@x.es", 3, "", whole},
       {"a greeting in pieces", {{{"22"}, Wait(500), {"0 x"}, {"\r\n250 b\r\n221 c\r\n"}}}, "", 1, "", "HELO pc-ana|QUIT", 500},
       {"a multi-line greeting", {{{"220-a\r\n220-b\r\n"}, Wait(250), {"220 c\r\n250 b\r\n221 c\r\n"}}}, "", 1, "",
        "HELO pc-ana|QUIT", 250},
       {"multi-line, judged by its last line", {{{"220-a\r\n554 b\r\n221 c\r\n"}}}, "", 0, "10043 ", "QUIT"},
       {"a 300-byte greeting", {{{big + "250 b\r\n221 c\r\n"}}}, "", 1, "", "HELO pc-ana|QUIT"},
-      {"a reply that never ends is refused at 64 KiB", {{{std::string(70000, 'x')}, kClose}}, "", 0, "10043 10060 22 ", "QUIT"},
-      {"59.75 s of silence is waited out", {{Wait(59750), {"220 a\r\n250 b\r\n221 c\r\n"}}}, "", 1, "",
-       "HELO pc-ana|QUIT", 59750},
+      {"a reply that never ends is refused at 64 KiB", {{{std::string(70000, 'x')}, {""}}}, "", 0, "10043 10060 22 ", "QUIT"},
       {"60 s of silence after the last byte, twice", {{Wait(1000), {"2"}, Wait(200000)}}, "", 0, "10060 10060 22 ",
        "QUIT", 121500},
-      {"the server closes: at once", {{{"22"}, kClose}}, "", 0, "10060 10060 22 ", "QUIT"},
+      {"the server closes: at once", {{{"22"}, {""}}}, "", 0, "10060 10060 22 ", "QUIT"},
       {"select fails", {{{"2"}, {"!poll"}}}, "", 0, "22 ", "QUIT"},
       {"recv fails", {{{"!recv"}}}, "", 0, "22 ", "QUIT"},
       {"QUIT not answered", {{{ok}}}, "ana@x.es", 2, "10060 22 ", whole, 60250},
       {"QUIT answered 250", {{{ok + "250 g\r\n"}}}, "ana@x.es", 2, "10043 22 ", whole},
-      {"554 greeting", {{{"554 no\r\n221 g\r\n"}}}, "", 0, "10043 ", "QUIT"},
       {"HELO refused", {{{"220 a\r\n501 b\r\n221 c\r\n"}}}, "", 0, "10043 ", "HELO pc-ana|QUIT"},
       {"no host name: the local address", {{{"220 a\r\n250 b\r\n221 c\r\n"}}, 0, ""}, "", 1, "", "HELO [127.0.0.1]|QUIT"},
       {"neither name nor address", {{{"220 a\r\n250 b\r\n221 c\r\n"}}, 0, "", ""}, "", 1, "", "HELO localhost|QUIT"},
@@ -111,9 +44,7 @@ TEST(Dialogue, Cases) {
       {"a line end in the envelope", {{{"220 a\r\n250 b\r\n221 c\r\n"}}}, "a@x.es\r\nRCPT TO:<z@z.es>", 1,
        "10022 ", "HELO pc-ana|QUIT"},
   };
-  struct : MailClock {
-    bool Now(std::tm&, long&) const override { return false; }
-  } clock;
+  NoClock clock;
   for (const Case& c : cases) {
     Peer peer = c.peer;
     int result = 0;
@@ -137,34 +68,27 @@ TEST(Dialogue, Cases) {
 }
 
 TEST(BuildHeader, Cases) {
-  struct Clock : MailClock {
-    bool works = true;
+  struct : MailClock {
     bool Now(std::tm& local, long& bias) const override {
       local = std::tm{};
       local.tm_year = 118, local.tm_mon = 8, local.tm_mday = 4, local.tm_wday = 2, local.tm_hour = 10;
-      bias = -120;
-      return works;
+      return bias = -120, true;
     }
-  } clock;
-  const std::string tail = "Date: Tue, 04 Sep 2018 10:00:00 +0200\r\nX-Mailer: Quorvex_SMTP v1.3\r\n"
-                           "MIME-Version: 1.0\r\nContent-type: text/plain; charset=ISO-8859-1\r\n\r\n";
-  struct Case {
-    const char* name;
-    CSMTPAddress from;
-    std::vector<CSMTPAddress> to;
-    std::string subject, expected;
-    bool clockWorks = true;
-  } cases[] = {
-      {"bare addresses, two recipients", {"", "ana@x.es"}, {{"", "a@q.es"}, {"B", "b@q.es"}}, "",
-       "From: ana@x.es\r\nTo: a@q.es,B <b@q.es>\r\nSubject: \r\n" + tail},
-      {"line ends become blanks", {"Ana\r\nBcc: x@y.es", "ana@x.es"}, {{"", "s@q.es"}}, "a\nb\rc",
-       "From: Ana  Bcc: x@y.es <ana@x.es>\r\nTo: s@q.es\r\nSubject: a b c\r\n" + tail},
-      {"no clock, an empty date", {"", "a@x.es"}, {{"", "s@q.es"}}, "s",
-       "From: a@x.es\r\nTo: s@q.es\r\nSubject: s\r\nDate: \r\n" + tail.substr(tail.find("X-Mailer")), false},
+  } fixed;
+  const NoClock none;
+  const std::string tail = "X-Mailer: Quorvex_SMTP v1.3\r\nMIME-Version: 1.0\r\n"
+                           "Content-type: text/plain; charset=ISO-8859-1\r\n\r\n";
+  const std::string date = "Date: Tue, 04 Sep 2018 10:00:00 +0200\r\n" + tail;
+  struct { const char* name; const MailClock& clock; CSMTPAddress from; std::vector<CSMTPAddress> to; std::string subject, expected; } cases[] = {
+      {"bare addresses, two recipients", fixed, {"", "ana@x.es"}, {{"", "a@q.es"}, {"B", "b@q.es"}}, "",
+       "From: ana@x.es\r\nTo: a@q.es,B <b@q.es>\r\nSubject: \r\n" + date},
+      {"line ends become blanks", fixed, {"Ana\r\nBcc: x@y.es", "ana@x.es"}, {{"", "s@q.es"}}, "a\nb\rc",
+       "From: Ana  Bcc: x@y.es <ana@x.es>\r\nTo: s@q.es\r\nSubject: a b c\r\n" + date},
+      {"no clock, an empty date", none, {"", "a@x.es"}, {{"", "s@q.es"}}, "s",
+       "From: a@x.es\r\nTo: s@q.es\r\nSubject: s\r\nDate: \r\n" + tail},
   };
-  for (const Case& c : cases) {
-    clock.works = c.clockWorks;
-    CSMTPMessage message(clock);
+  for (const auto& c : cases) {
+    CSMTPMessage message(c.clock);
     message.m_From = c.from;
     message.m_sSubject = c.subject;
     for (const CSMTPAddress& to : c.to) message.AddRecipient(to);
@@ -177,8 +101,7 @@ TEST(ZoneText, Cases) {
   for (const auto& [bias, text] : cases) EXPECT_EQ(text, ZoneText(bias)) << "bias " << bias;
 }
 
-// CRLF stays, a lone LF or CR becomes CRLF (LF CR is two), then a period
-// that starts a line is doubled.
+// CRLF stays, a lone LF or CR becomes CRLF (LF CR is two), then a period that starts a line is doubled.
 TEST(DataBodyText, Cases) {
   const std::pair<const char*, const char*> cases[] = {
       {"a.b\nc. d\n", "a.b\r\nc. d\r\n"}, {".x\r\n.\r\ny", "..x\r\n..\r\ny"}, {"a\r.\rb", "a\r\n..\r\nb"}, {"a\n\rb", "a\r\n\r\nb"}};

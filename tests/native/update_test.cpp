@@ -1,0 +1,182 @@
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "common/request_encoding.h"
+#include "resources/resource.h"
+#include "update/download_state.h"
+#include "update/download_text.h"
+#include "update/info_state.h"
+#include "update/update_section.h"
+#include "update/version_request.h"
+
+namespace qvx {
+namespace {
+
+TEST(UpdateSection, Cases) {
+  struct Case { std::string path, section; } cases[] = {
+      {"C:\\Apps\\Tramitex.exe", "TRAMITEX"}, {"setup.exe", "SETUP"}, {"C:\\a.b\\Gesti\xF3n-2.bin", "GESTI\xD3N-2"},
+      {"C:\\x\\\x9A\xFF\xF7\xDF.exe", "\x8A\x9F\xF7\xDF"},  // Windows-1252 has upper cases above 127
+      {"C:\\x\\ab.ex", "A"}, {"C:\\x\\a.ex", ""}, {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.section, UpdateSection(c.path)) << c.path;
+}
+
+// The application's name goes percent-encoded: only unreserved bytes as given.
+TEST(VersionObjectPath, Cases) {
+  EXPECT_EQ("/Updates/Version?d=1700000000&p=Tramitex&code=0A1B",
+            VersionObjectPath(false, 1700000000, "Tramitex", "0A1B"));
+  EXPECT_EQ("/Updates/Versioncc?d=-2147483648&p=AZaz09-._~%20%26code%3D1%23%25%2B%2F%F1%00&code=",
+            VersionObjectPath(true, INT32_MIN, std::string("AZaz09-._~ &code=1#%+/\xF1\0", 24), ""));
+}
+
+TEST(HostProgramNames, BaseNameAndBuildTag) {
+  EXPECT_EQ("Tramitex", ProgramBaseName("C:\\Programas.v2\\Tramitex"));  // a point in a folder is no extension
+  EXPECT_EQ("tramitex.v2", ProgramBaseName("C:tramitex.v2.exe"));
+  EXPECT_EQ("", ProgramBaseName(""));
+  const std::pair<std::string, std::string> tags[] = {
+      {"Tramitex#A#B17 beta", "B17"}, {"Tramitex", ""}, {"Tramitex#", ""}, {"Tramitex# B17", ""}};
+  for (const auto& [name, tag] : tags) EXPECT_EQ(tag, BuildTag(name)) << name;
+}
+
+TEST(FirstNonEmptyLine, Cases) {
+  const std::nullopt_t fail = std::nullopt;  // a failed read; after the last chunk, the end of the body
+  const std::string limit(kReplyReadMax, '\n');
+  struct Case { std::vector<std::optional<std::string>> chunks; ReplyLine result; std::string line; } cases[] = {
+      {{"\r\n\r\n4.2.5.0\r\n"}, ReplyLine::Found, "4.2.5.0"},  // empty lines first
+      {{"4.2.5.0"}, ReplyLine::Found, "4.2.5.0"},                       // a last line needs no end
+      {{"4.2.5.0\r"}, ReplyLine::Found, "4.2.5.0"},
+      {{" \r\n4"}, ReplyLine::Found, " "},                              // a blank is not empty
+      {{"\r", "\n4.", "2\r", "\n"}, ReplyLine::Found, "4.2"},           // line ends across reads
+      {{"4.2.5.0\n", fail}, ReplyLine::Found, "4.2.5.0"},               // nothing read after the line
+      {{std::string(3000, '7') + "\n"}, ReplyLine::Found, std::string(3000, '7')},
+      {{}, ReplyLine::Ended, ""},
+      {{"\r\n\n\r\n"}, ReplyLine::Ended, ""},
+      {{"\r\n4.2", fail}, ReplyLine::Failed, ""},
+      {{limit + "4.2.5.0\n"}, ReplyLine::Ended, ""},                    // blank lines streamed without end
+      {{std::string(kReplyReadMax + 1, '7')}, ReplyLine::Ended, ""},
+  };
+  for (Case& c : cases) {
+    const std::string story = c.chunks.empty() ? "(empty body)" : c.chunks[0].value_or("(failure)").substr(0, 20);
+    int reads = 0;
+    std::string line = "previous";
+    auto reader = [&](char* buffer, size_t size) -> std::ptrdiff_t {  // one chunk per read, cut to the buffer
+      ++reads;
+      if (c.chunks.empty()) return 0;
+      if (!c.chunks.front()) return -1;
+      const size_t n = c.chunks.front()->copy(buffer, size);
+      if (c.chunks.front()->erase(0, n).empty()) c.chunks.erase(c.chunks.begin());
+      return n;
+    };
+    EXPECT_EQ(c.result, FirstNonEmptyLine(reader, line)) << story;
+    EXPECT_EQ(c.line, line) << story;
+    EXPECT_LE(reads, static_cast<int>(kReplyReadMax / 1024) + 1) << story << ": reading stops at the limit";
+  }
+}
+
+// The state's text, whether the query's error shows, and the colour of the state and latest version.
+TEST(InfoState, ViewAndColoursOfEachState) {
+  const struct { int state, text; bool error; unsigned long colour; } rows[] = {
+      {update::Current, IDS_INFO_CURRENT, false, kDarkBlue}, {update::Outdated, IDS_INFO_OUTDATED, false, kRed},
+      {update::Unchecked, IDS_INFO_UNCHECKED, true, kRed}, {7, IDS_INFO_UNDETERMINED, false, kRed},  // any other
+  };
+  for (const auto& row : rows) {
+    const update::InfoView view = update::ViewOfState(row.state);
+    EXPECT_EQ(std::make_pair(row.text, row.error), std::make_pair(view.textId, view.showError)) << row.state;
+    EXPECT_EQ(row.colour, update::InfoTextColour(row.state, IDC_INFO_STATE)) << row.state;
+    EXPECT_EQ(row.colour, update::InfoTextColour(row.state, IDC_INFO_LATEST)) << row.state;
+  }
+}
+
+// A reply: the version as shown | the package's version | its file name piece.
+TEST(DownloadText, VersionsAndReplies) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"4.2.5.0", "4 . 2 . 5 . 0||"},
+      {" 4, 2, 5,0 ", "4 . 2 . 5 . 0||"},                               // blanks go, commas shown as points
+      {"4.2.5.0#Brumo#2.1.0.3", "4 . 2 . 5 . 0|2.1.0.3|2103"},          // the package after the marker
+      {"4.2.5.0#Brumo#", "4 . 2 . 5 . 0||"},
+      {"4.2.5.0#Brumo#..\\..\\x", "4 . 2 . 5 . 0|..\\..\\x|x"},        // no folder from server text
+      {"4.2.5.0#Brumo#2.1#Brumo#0", "4 . 2 . 5 . 0|2.10|210"},          // every marker after the first goes
+      {"#Brumo#1", "|1|1"},
+  };
+  for (const auto& [reply, expected] : rows) {
+    const VersionReply split = SplitVersionReply(reply);
+    EXPECT_EQ(expected, FormatVersionForDisplay(split.application) + "|" + split.package + "|" + PackageFileTag(split.package))
+        << reply;
+  }
+}
+
+TEST(DownloadText, InstallerPaths) {
+  const std::string temp = "C:\\T\\", longTemp = "C:\\" + std::string(250, 't') + "\\";
+  const struct { std::string folder, app, tag, ext; bool package; std::string path; } rows[] = {  // "-": refused
+      {temp, "Tramitex", "2103", "", false, "C:\\T\\Tramitex.msi"},
+      {temp, "Tramitex", "2103", "", true, "C:\\T\\Brumo2103.exe"},
+      {temp, "Tramitex", "2103", "zip", true, "C:\\T\\Brumo2103.zip"},  // one extension for both
+      {temp, "Tramitex", "", "", true, "-"},                            // a package version that left nothing
+      {temp, "", "1", "", false, "-"},
+      {temp, "Tramitex", "1", "..\\x", false, "-"},                     // the extension cannot leave the folder
+      {temp, "..", "1", "", false, "-"},
+      {longTemp, "T", "1", "", false, longTemp + "T.msi"},              // 259 characters fit
+      {longTemp, "Tr", "1", "", false, "-"},                            // 260 do not
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(row.path, InstallerPath(row.folder, row.app, row.tag, row.ext, row.package).value_or("-"))
+        << row.app << " " << row.ext << " " << row.folder.size();
+  }
+}
+
+TEST(DownloadText, RequestsRefusalsAndAddresses) {
+  EXPECT_EQ("App!4!1234!Otra\aClave\a", DownloadCredentials("App", "4", "1234", "Otra!Clave!"));
+  EXPECT_EQ("/Updates/Actualizacion?d=-5&c=TOKEN&cod=1", DownloadObjectPath(false, -5, "TOKEN"));
+  EXPECT_EQ("Updates/Actualizacion?d=7&c=Brumo&cod=1", DownloadObjectPath(true, 7, "TOKEN"));
+  const struct { std::string body, reason; } refusals[] = {  // reason "-": none
+      {"@ERROR@" + ScrambleText("Uno<BR>Dos<br>Tres"), "Uno\r\nDos\r\nTres"},
+      {"@ERROR@" + ScrambleText("Hola") + std::string("\0tail", 5), "Hola"},  // up to the first NUL
+      {"@ERROR@zz", kDecodeErrorText}, {"@ERROR", "-"}, {"MZ@ERROR@", "-"}, {"", "-"},
+  };
+  for (const auto& row : refusals)
+    EXPECT_EQ(row.reason, RefusalReason(row.body.data(), row.body.size()).value_or("-")) << row.body;
+  EXPECT_EQ("http://notas:8080/download/updatepdf/Mi%20App%26x.pdf", ReleaseNotesAddress("notas:8080", "Mi App&x"));
+  EXPECT_EQ("", ReleaseNotesAddress("", "Tramitex"));
+  EXPECT_EQ(0, ProgressPosition(0, 5, 0));
+  EXPECT_EQ(133, ProgressPosition(100, 1023, 3069));  // truncated
+  EXPECT_EQ(100, ProgressPosition(0, 64ull << 30, 64ull << 30));  // no overflow past 4 GB
+}
+
+// What each state lets the user do: the OK/Cancel/progress flags, the error shown, OK and Escape.
+TEST(DownloadState, TableAndFlow) {
+  using O = OkAction;
+  using E = EscapeAction;
+  const struct { int state; const char* flags; bool error; OkAction ok; EscapeAction escape; } rows[] = {
+      {0, "---", false, O::CloseCancel, E::Close}, {1, "o-p", false, O::Stop, E::Ignore},
+      {2, "o-p", false, O::Stop, E::Ignore},       {3, "oc-", false, O::CloseOk, E::Close},
+      {4, "ocp", false, O::Download, E::Close},    {5, "ocp", false, O::CloseOk, E::Ask},
+      {6, "oc-", false, O::CloseCancel, E::Close}, {7, "oc-", true, O::Download, E::Close},
+      {8, "oc-", true, O::CloseCancel, E::Close},  {9, "oc-", false, O::CloseCancel, E::Close},
+      {10, "oc-", false, O::CloseCancel, E::Close},
+  };
+  for (const auto& row : rows) {
+    const StateView v = ViewOfState(row.state);
+    const std::string flags = {v.okEnabled ? 'o' : '-', v.cancelEnabled ? 'c' : '-', v.progressShown ? 'p' : '-'};
+    EXPECT_EQ(row.flags, flags) << row.state;
+    EXPECT_EQ(row.error, v.withError) << row.state;
+    DownloadFlow flow;
+    flow.state = row.state;
+    EXPECT_EQ(std::make_pair(row.ok, row.escape), std::make_pair(flow.OnOk(), flow.OnEscape())) << row.state;
+  }
+  EXPECT_EQ("E: x", ResultText(ViewOfState(7), "E: %s", "x", "undefined"));
+  EXPECT_EQ("E: undefined", ResultText(ViewOfState(8), "E: %s", "", "undefined"));
+  EXPECT_EQ("E: %s", ResultText(ViewOfState(4), "E: %s", "x", "undefined"));
+  DownloadFlow flow;
+  std::string seen;
+  for (int i = 0; i < 4; ++i) flow.DownloadFailed(), seen += std::to_string(flow.state);
+  EXPECT_EQ("7779", seen) << "three failures leave the download button, the fourth does not";
+}
+
+}  // namespace
+}  // namespace qvx
