@@ -43,7 +43,8 @@ TEST(ConvertFltToIntlStr, Cases) {
   const NumberSettings es = Settings(), swiss = Settings(".", "'", "- ", 3, 3, 0);
   char dblMax[400];  // printed plainly: rounding it up would overflow
   std::snprintf(dblMax, sizeof dblMax, "-%.0f", DBL_MAX);
-  struct { const char* name; NumberSettings settings; double value; long decimals, flags; std::string expected; } cases[] = {
+  struct { const char* name; NumberSettings settings; double value; long decimals, flags; std::string expected; }
+  cases[] = {
       {"minimum is the user's digits", es, 1234.5, 0, DEC_MINIMO_MILES, "1.234,50"},
       {"flags 7 is DEC_FIJO", es, 1234.5, 1, 7, "1234,5"},
       // Tolerance 10^-t, t = 14 minus the printed length of the integer part with its minus, at least 1.

@@ -1,4 +1,4 @@
-// A scripted mail server for the connection, shared by the native test and the fuzz target.
+// A scripted mail server, shared by the native test and the fuzz target.
 #pragma once
 
 #include <deque>
@@ -8,21 +8,20 @@
 
 namespace qvx::mail {
 
-// The server's next move: bytes ("" for a close), or silence of ms (for ever when nothing
-// follows). "!poll" and "!recv" make that call fail.
+// The server's next move: bytes ("" closes), or silence of ms (for ever when nothing follows).
+// "!poll" and "!recv" make that call fail.
 struct Event {
   std::string bytes;
   long ms = 0;
 };
 
-// The script and what the client did (kept outside the transport, which the connection owns).
+// The script, and what the client did: the first line of each send ("|" between), each error set.
 struct Peer {
   std::deque<Event> events;
   int failSend = 0;  // the Nth send (1-based) fails
   std::string hostName = "pc-ana", localAddress = "127.0.0.1";
   bool resolves = true, open = false;
-  std::string sent = "";    // the first line of each send, "|" between
-  std::string errors = "";  // each last error set, " " after each
+  std::string sent = "", errors = "";
   uint32_t now = 0;
   int sends = 0;
 };

@@ -18,14 +18,23 @@ TEST(Dialogue, Cases) {
   const std::string whole = upToData + "|From: Ana <ana@x.es>|..linea|.|QUIT";
   const std::string big = "220 " + std::string(296, 'x') + "\r\n";  // 300 bytes before the line end
   // from: "" stops after HELO; result: 0 no connection, 1 not sent, 2 sent, 3 sent and QUIT answered
-  struct Case { const char* name; Peer peer; std::string from; int result; std::string errors, sent; uint32_t elapsed = 0; } cases[] = {
+  struct {
+    const char* name;
+    Peer peer;
+    std::string from;
+    int result;
+    std::string errors, sent;
+    uint32_t elapsed = 0;
+  } cases[] = {
       {"a whole exchange, replies read one by one", {{{ok + "221 g\r\n"}}}, "ana@x.es", 3, "", whole},
-      {"a greeting in pieces", {{{"22"}, Wait(500), {"0 x"}, {"\r\n250 b\r\n221 c\r\n"}}}, "", 1, "", "HELO pc-ana|QUIT", 500},
+      {"a greeting in pieces", {{{"22"}, Wait(500), {"0 x"}, {"\r\n250 b\r\n221 c\r\n"}}}, "", 1, "", "HELO pc-ana|QUIT",
+       500},
       {"a multi-line greeting", {{{"220-a\r\n220-b\r\n"}, Wait(250), {"220 c\r\n250 b\r\n221 c\r\n"}}}, "", 1, "",
        "HELO pc-ana|QUIT", 250},
       {"multi-line, judged by its last line", {{{"220-a\r\n554 b\r\n221 c\r\n"}}}, "", 0, "10043 ", "QUIT"},
       {"a 300-byte greeting", {{{big + "250 b\r\n221 c\r\n"}}}, "", 1, "", "HELO pc-ana|QUIT"},
-      {"a reply that never ends is refused at 64 KiB", {{{std::string(70000, 'x')}, {""}}}, "", 0, "10043 10060 22 ", "QUIT"},
+      {"a reply that never ends is refused at 64 KiB", {{{std::string(70000, 'x')}, {""}}}, "", 0, "10043 10060 22 ",
+       "QUIT"},
       {"60 s of silence after the last byte, twice", {{Wait(1000), {"2"}, Wait(200000)}}, "", 0, "10060 10060 22 ",
        "QUIT", 121500},
       {"the server closes: at once", {{{"22"}, {""}}}, "", 0, "10060 10060 22 ", "QUIT"},
@@ -45,7 +54,7 @@ TEST(Dialogue, Cases) {
        "10022 ", "HELO pc-ana|QUIT"},
   };
   NoClock clock;
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     Peer peer = c.peer;
     int result = 0;
     {
@@ -79,7 +88,13 @@ TEST(BuildHeader, Cases) {
   const std::string tail = "X-Mailer: Quorvex_SMTP v1.3\r\nMIME-Version: 1.0\r\n"
                            "Content-type: text/plain; charset=ISO-8859-1\r\n\r\n";
   const std::string date = "Date: Tue, 04 Sep 2018 10:00:00 +0200\r\n" + tail;
-  struct { const char* name; const MailClock& clock; CSMTPAddress from; std::vector<CSMTPAddress> to; std::string subject, expected; } cases[] = {
+  struct {
+    const char* name;
+    const MailClock& clock;
+    CSMTPAddress from;
+    std::vector<CSMTPAddress> to;
+    std::string subject, expected;
+  } cases[] = {
       {"bare addresses, two recipients", fixed, {"", "ana@x.es"}, {{"", "a@q.es"}, {"B", "b@q.es"}}, "",
        "From: ana@x.es\r\nTo: a@q.es,B <b@q.es>\r\nSubject: \r\n" + date},
       {"line ends become blanks", fixed, {"Ana\r\nBcc: x@y.es", "ana@x.es"}, {{"", "s@q.es"}}, "a\nb\rc",
@@ -104,7 +119,8 @@ TEST(ZoneText, Cases) {
 // CRLF stays, a lone LF or CR becomes CRLF (LF CR is two), then a period that starts a line is doubled.
 TEST(DataBodyText, Cases) {
   const std::pair<const char*, const char*> cases[] = {
-      {"a.b\nc. d\n", "a.b\r\nc. d\r\n"}, {".x\r\n.\r\ny", "..x\r\n..\r\ny"}, {"a\r.\rb", "a\r\n..\r\nb"}, {"a\n\rb", "a\r\n\r\nb"}};
+      {"a.b\nc. d\n", "a.b\r\nc. d\r\n"}, {".x\r\n.\r\ny", "..x\r\n..\r\ny"},
+      {"a\r.\rb", "a\r\n..\r\nb"}, {"a\n\rb", "a\r\n\r\nb"}};
   for (const auto& [text, expected] : cases) EXPECT_EQ(expected, DataBodyText(text)) << text;
 }
 
