@@ -26,11 +26,13 @@ TEST(ConvertStrToIntlStr, Cases) {
   struct { const char* name; NumberSettings settings; std::string input; long flags; std::string expected; } cases[] = {
       {"fixed, grouped", es, "-1234.5", DEC_FIJO_MILES, "-1.234,5"},
       {"empty fraction drops the separator", es, "5.", DEC_MINIMO, "5"},
+      {"point alone", es, ".", DEC_MINIMO_MILES, "."},
       {"only the first point splits", es, "1.2.3", DEC_MINIMO, "1,2.3"},
       {"NUL is a character", es, std::string("12\0" "45.6", 7), DEC_MINIMO_MILES, std::string("12.\0" "45,6", 8)},
       {"no leading zero", noZero, "0.25", DEC_MINIMO, ",25"},
       {"zeros go before grouping", noZero, "-0001234", DEC_MINIMO_MILES, "-1.234"},
       {"only setting 0 drops zeros", Settings(",", ".", "-", 3, 2, 2), "0.25", DEC_MINIMO, "0,25"},
+      {"negative setting keeps zeros", Settings(",", ".", "-", 3, 2, -1), "007", DEC_MINIMO, "007"},
       {"multi-byte symbols", Settings("<>", "::", "- "), "-1234567.25", DEC_FIJO_MILES, "- 1::234::567<>25"},
       {"empty symbols", Settings("", "", ""), "-1234.5", DEC_MINIMO_MILES, "12345"},
       {"grouping 4", Settings(",", ".", "-", 4), "123456", DEC_MINIMO_MILES, "12.3456"},
@@ -52,6 +54,7 @@ TEST(ConvertFltToIntlStr, Cases) {
       {"hundreds, half up", es, -1250.0, -2, DEC_FIJO_MILES, "-1.300"},
       // Scaled past 2^53 there is nothing to round; scaling back would print ,95.
       {"past 2^53", es, 92220937273973.97, 2, DEC_FIJO_MILES, "92.220.937.273.973,97"},
+      {"on the zero band's edge", es, -1e-07, 7, DEC_FIJO, "0,0000001"},
       {"inside the zero band, no minus", es, -1e-10, 26, DEC_FIJO, "0,0000000001" + std::string(16, '0')},
       {"decimals clamped to 400", es, 1.5, INT_MAX, DEC_FIJO, "1,5" + std::string(399, '0')},
       {"10^LONG_MIN underflows", es, -1e308, LONG_MIN, DEC_FIJO_MILES, "0"},
