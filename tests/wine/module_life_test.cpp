@@ -15,8 +15,7 @@ namespace qvxtest {
 namespace {
 
 constexpr wchar_t kModuleName[] = L"QuorvexIntl.ocx";
-// Under the 32-bit suite's user-mode emulator a cycle takes about two
-// seconds: a quarter of the cycles there keeps the run short.
+// A cycle takes about two seconds under the 32-bit suite's emulator.
 constexpr int kCycles = sizeof(void*) == 8 ? 100 : 25;
 
 int ThreadCount() {
@@ -30,17 +29,15 @@ int ThreadCount() {
   return count;
 }
 
-// One host's life: a main window with a menu bar and the control in Wine's
-// AtlAxWin (its window, its start-up integration and the menu hook), the
-// keypad hook switched on and off, and with a dialog the update properties
-// opened from the menu item and closed by a user. Returns the module's handle.
+// One host's life: the control in Wine's AtlAxWin in a window with a menu bar
+// (its window, start-up integration and menu hook), the keypad hook on and
+// off, and with a dialog the update properties opened from the menu item and
+// closed by a user. Returns the module's handle.
 HMODULE UseOnce(bool dialog) {
   const AtlHost host(30);
-  const HMODULE module = ::GetModuleHandleW(kModuleName);
   com_ptr<IDispatch> control = AtlControl(host.ax);
   EXPECT_TRUE(control);
-  Var on = Var::Bool(true), off = Var::Bool(false);
-  EXPECT_EQ(S_OK, CallByName(control.get(), L"SetIntlKeyDec", {on.v}, nullptr));
+  EXPECT_EQ(S_OK, CallByName(control.get(), L"SetIntlKeyDec", {Var::Bool(true).v}, nullptr));
   if (dialog) {
     std::atomic<bool> closed{false};
     std::thread user([&] {
@@ -53,8 +50,8 @@ HMODULE UseOnce(bool dialog) {
     user.join();
     EXPECT_TRUE(closed) << "the menu item opened no properties dialog";
   }
-  EXPECT_EQ(S_OK, CallByName(control.get(), L"SetIntlKeyDec", {off.v}, nullptr));
-  return module;
+  EXPECT_EQ(S_OK, CallByName(control.get(), L"SetIntlKeyDec", {Var::Bool(false).v}, nullptr));
+  return ::GetModuleHandleW(kModuleName);
 }
 
 TEST(ModuleLife, UnloadedAndLoadedAgainManyTimes) {
