@@ -23,33 +23,36 @@
 namespace qvxtest {
 namespace {
 
-// A call by name with arguments "#n" a long, "$x" a double, else a text (NULs
-// kept), and out (if any) last; the answer as "T:text", "R:number", "B:flag"
-// or "hr ... arg ...".
-std::string Call(IDispatch* control, const wchar_t* method, const std::vector<std::wstring>& specs,
-                 VARIANT* out = nullptr) {
+// A call by name with arguments "#n" a long, "$x" a double, "&flag" a flag out
+// as C++ passes it, "&variable" one as scripts do, else a text (NULs kept);
+// the answer as "T:text", "R:number", "B:flag" or "hr ... arg ...", and the
+// flag written.
+std::string Call(IDispatch* control, const wchar_t* method, const std::vector<std::wstring>& specs) {
   std::vector<Var> args(specs.size());
   std::vector<VARIANT> raw;
+  VARIANT_BOOL flag = 7;
+  Var variable, result;
   for (size_t i = 0; i < specs.size(); ++i) {
     const std::wstring& s = specs[i];
     VARIANT& v = args[i].v;
     if (s[0] == L'#') V_VT(&v) = VT_I4, V_I4(&v) = std::stol(s.substr(1));
-    else if (s[0] == L'$') V_VT(&v) = VT_R8, V_R8(&v) = std::stod(s.substr(1));
+    else if (s[0] == L'$') V_VT(&v) = VT_R8, ::VarR8FromStr(const_cast<OLECHAR*>(s.c_str() + 1), LOCALE_INVARIANT, 0, &V_R8(&v));
+    else if (s == L"&flag") V_VT(&v) = VT_BYREF | VT_BOOL, V_BOOLREF(&v) = &flag;
+    else if (s == L"&variable") V_VT(&v) = VT_BYREF | VT_VARIANT, V_VARIANTREF(&v) = &variable.v;
     else V_VT(&v) = VT_BSTR, V_BSTR(&v) = ::SysAllocStringLen(s.data(), UINT(s.size()));
     raw.push_back(v);
   }
-  if (out) raw.push_back(*out);
-  Var result;
   UINT argErr = 0;
   const HRESULT hr = CallByName(control, method, raw, &result.v, &argErr);
   char text[64];
-  if (hr != S_OK) return std::snprintf(text, sizeof text, "hr 0x%08lx arg %u", static_cast<unsigned long>(hr), argErr), text;
-  switch (V_VT(&result.v)) {
-    case VT_BSTR: return "T:" + qvx::fw::AnsiFromBstr(V_BSTR(&result.v));
-    case VT_R8: return std::snprintf(text, sizeof text, "R:%.17g", V_R8(&result.v)), text;
-    case VT_BOOL: return "B:" + std::to_string(V_BOOL(&result.v));
-    default: return "vt " + std::to_string(V_VT(&result.v));
-  }
+  std::string answer = "vt " + std::to_string(V_VT(&result.v));
+  if (hr != S_OK) std::snprintf(text, sizeof text, "hr 0x%08lx arg %u", static_cast<unsigned long>(hr), argErr), answer = text;
+  else if (V_VT(&result.v) == VT_BSTR) answer = "T:" + qvx::fw::AnsiFromBstr(V_BSTR(&result.v));
+  else if (V_VT(&result.v) == VT_R8) std::snprintf(text, sizeof text, "R:%.17g", V_R8(&result.v)), answer = text;
+  else if (V_VT(&result.v) == VT_BOOL) answer = "B:" + std::to_string(V_BOOL(&result.v));
+  if (flag != 7) answer += " " + std::to_string(flag);
+  if (V_VT(&variable.v) == VT_BOOL) answer += " " + std::to_string(V_BOOL(&variable.v));
+  return answer;
 }
 
 TEST(ControlTest, CallsByNameUnderTheUsersSettings) {
@@ -73,6 +76,10 @@ TEST(ControlTest, CallsByNameUnderTheUsersSettings) {
       {&fours, L"ConvertIntlStrToFlt", {L"~-1'234.5x"}, "R:-1234.5"},
       {&es, L"ValidateIntlStr", {L"1.234,5"}, "B:-1"},
       {&es, L"ConvertIntlStrToStr", {L"1", L"2"}, "hr 0x8002000e arg 0"},
+      {&es, L"VerifyCtrlVersion", {L"4.2.5.0", L"&flag"}, "T:4.2.5.0 -1"},
+      {&es, L"VerifyCtrlVersion", {L"4.2.5.1", L"&flag"}, "T:4.2.5.0 0"},
+      {&es, L"VerifyCtrlVersion", {L"4.2.5.0", L"&variable"}, "T:4.2.5.0 -1"},
+      {&es, L"VerifyCtrlVersion", {L"4.2.5.1", L"&variable"}, "T:4.2.5.0 0"},
   };
   for (const auto& c : calls) {
     ScopedNumberSettings settings(*c.settings);
@@ -89,23 +96,8 @@ TEST(ControlTest, CallsByNameUnderTheUsersSettings) {
   std::setlocale(LC_ALL, "C");
 }
 
+// VerifyCtrlVersion's answer comes from the registered file.
 TEST(ControlTest, VerifyCtrlVersionAnswersFromTheRegisteredFile) {
-  ComScope com;
-  com_ptr<IDispatch> control = CreateControl();
-  ASSERT_TRUE(control);
-  // The out flag as C++ passes it (VT_BOOL by reference) and as a script does (a variable).
-  for (bool asVariant : {false, true}) {
-    for (const auto& [minimum, answer] : {std::pair{L"4.2.5.0", "T:4.2.5.0 -1"}, {L"4.2.5.1", "T:4.2.5.0 0"}}) {
-      Var inner = Var::Bool(true);
-      VARIANT_BOOL flag = VARIANT_TRUE;
-      VARIANT out;
-      V_VT(&out) = VT_BYREF | (asVariant ? VT_VARIANT : VT_BOOL);
-      V_BYREF(&out) = asVariant ? static_cast<void*>(&inner.v) : &flag;
-      const std::string got = Call(control.get(), L"VerifyCtrlVersion", {minimum}, &out);
-      EXPECT_EQ(answer, got + " " + std::to_string(asVariant ? V_BOOL(&inner.v) : flag)) << asVariant;
-    }
-  }
-  // The file the registration names is the one read; nothing when there is none.
   std::string registered;
   ASSERT_TRUE(qvx::RegisteredModulePath(registered));
   const std::string server = "CLSID\\" + qvx::fw::GuidText(qvx::CLSID_QVXIntl) + "\\InprocServer32";
@@ -120,7 +112,8 @@ TEST(ControlTest, VerifyCtrlVersionAnswersFromTheRegisteredFile) {
     if (f.file.empty()) ::RegDeleteKeyValueA(HKEY_CLASSES_ROOT, server.c_str(), nullptr);
     else ::RegSetKeyValueA(HKEY_CLASSES_ROOT, server.c_str(), nullptr, REG_SZ, f.file.c_str(), f.file.size() + 1);
     bool atLeast = true;
-    EXPECT_EQ(f.answer, qvx::VerifyCtrlVersion(f.minimum, atLeast) + " " + std::to_string(atLeast)) << f.file;
+    const std::string version = qvx::VerifyCtrlVersion(f.minimum, atLeast);
+    EXPECT_EQ(f.answer, version + " " + std::to_string(atLeast)) << f.file;
   }
   ::RegSetKeyValueA(HKEY_CLASSES_ROOT, server.c_str(), nullptr, REG_SZ, registered.c_str(), registered.size() + 1);
 }
