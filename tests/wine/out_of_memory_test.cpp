@@ -15,11 +15,7 @@
 #include "module/app.h"
 #include "qvx_test.h"
 
-namespace {
-
-std::atomic<long> g_left{-1};  // allocations that succeed before one fails; -1: never
-
-}  // namespace
+static std::atomic<long> g_left{-1};  // allocations that succeed before one fails; -1: never
 
 void* operator new(std::size_t size) {
   if (g_left >= 0 && g_left.fetch_sub(1) == 0) throw std::bad_alloc();
