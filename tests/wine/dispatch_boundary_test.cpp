@@ -1,14 +1,18 @@
-// Bad calls through the control's IDispatch::Invoke, answered as Automation's
-// own dispatch answers them: each call goes also to DispInvoke, over a vtable
-// interface built here from the registered type library (and from the dispatch
-// table for the methods served by name only), on a stub object of that layout.
+// The control's IDispatch::Invoke against bad calls, each also made through
+// DispInvoke over a type built from the control's dispatch table on a stub
+// object of that layout: the control answers as Automation's own dispatch.
+// Then the table-driven IDispatch on a table of the test's own: handlers that
+// fail, texts freed in out-parameters.
+#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <map>
+#include <new>
+#include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "control/intl_ctrl.h"
 #include "framework/ansi.h"
+#include "framework/dispatch.h"
 #include "qvx_test.h"
 
 #include <psapi.h>
@@ -16,121 +20,53 @@
 namespace qvxtest {
 namespace {
 
-using qvx::fw::DispatchMethod;
-using qvx::fw::ParamType;
+using namespace qvx::fw;
 
-// The stub's methods return zeros; their signatures are exact because a
-// 32-bit stdcall method pops its own arguments.
-template <typename Signature>
-struct Stub;
-template <typename R, typename... A>
-struct Stub<R(A...)> {
-  static R STDMETHODCALLTYPE Call(void*, A...) { return R(); }
+// The stub's methods return zeros and pop what a 32-bit stdcall caller
+// pushed: Words pointer-sized words (a double takes two there).
+template <typename R, size_t Words>
+struct Stub {
+  struct Args {
+    void* words[Words];
+  };
+  static R STDMETHODCALLTYPE Call(void*, Args) { return R(); }
 };
-template <typename Signature>
-void* Slot() {
-  return reinterpret_cast<void*>(&Stub<Signature>::Call);
+template <typename R, size_t... W>
+std::vector<void*> Stubs(std::index_sequence<W...>) {
+  return {reinterpret_cast<void*>(&Stub<R, W + 1>::Call)...};
 }
-using VB = VARIANT_BOOL;
-const std::map<DISPID, void*> kStubs = {
-    {3, Slot<BSTR(BSTR, long)>()},
-    {4, Slot<BSTR(double, long, long)>()},
-    {5, Slot<BSTR(BSTR)>()},
-    {6, Slot<double(BSTR)>()},
-    {7, Slot<VB(BSTR)>()},
-    {8, Slot<void(VB)>()},
-    {10, Slot<BSTR(BSTR, VB*)>()},
-    {14, Slot<void(VB)>()},
-    {15, Slot<VB(BSTR, BSTR*, BSTR*)>()},
-    {19, Slot<void(BSTR, BSTR, BSTR, BSTR, BSTR)>()},
-    {26, Slot<VB(BSTR, BSTR*, BSTR*, BSTR*)>()},
-    {27, Slot<VB(BSTR, VB*, BSTR*, BSTR*, BSTR*, BSTR*)>()},
-    {28, Slot<VB(BSTR, BSTR, VB*, BSTR*, BSTR*, BSTR*, BSTR*)>()},
-};
 HRESULT STDMETHODCALLTYPE StubQueryInterface(void*, REFIID, void** out) { return *out = nullptr, E_NOINTERFACE; }
 ULONG STDMETHODCALLTYPE StubAddRef(void*) { return 1; }
 
-// Ends MirrorInterface, naming the step that failed.
-#define QVX_TRY(call)                                                                \
-  if (const HRESULT hr_ = (call); FAILED(hr_)) {                                     \
-    ADD_FAILURE() << #call << " failed: " << std::hex << static_cast<unsigned>(hr_); \
-    return {};                                                                       \
-  }
-
-// The control's methods as a vtable interface (IUnknown first): the described
-// ones copied from its dispinterface, the others typed as the dispatch table
-// types them. slots receives the stub object's vtable.
-com_ptr<ITypeInfo> MirrorInterface(IDispatch* control, std::vector<void*>& slots) {
-  com_ptr<ITypeLib> stdole;
-  com_ptr<ITypeInfo> described, unknown;
-  QVX_TRY(control->GetTypeInfo(0, LOCALE_USER_DEFAULT, described.put()));
-  QVX_TRY(::LoadTypeLib(L"stdole2.tlb", stdole.put()));
-  QVX_TRY(stdole->GetTypeInfoOfGuid(IID_IUnknown, unknown.put()));
-  wchar_t path[MAX_PATH + 20] = {};
-  ::GetTempPathW(MAX_PATH, path);
-  wcscat(path, L"qvx_mirror.tlb");  // never saved
-  com_ptr<ICreateTypeLib2> lib;
-  com_ptr<ICreateTypeInfo> make;
-  HREFTYPE base = 0;
-  QVX_TRY(::CreateTypeLib2(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, path, lib.put()));
-  QVX_TRY(lib->CreateTypeInfo(const_cast<LPOLESTR>(L"IQVXIntlMirror"), TKIND_INTERFACE, make.put()));
-  QVX_TRY(make->AddRefTypeInfo(unknown.get(), &base));
-  QVX_TRY(make->AddImplType(0, base));
-  TYPEATTR* attr = nullptr;
-  QVX_TRY(described->GetTypeAttr(&attr));
-  std::map<DISPID, FUNCDESC*> descriptions;
-  for (UINT i = 0; i < attr->cFuncs; ++i) {
-    FUNCDESC* f = nullptr;
-    if (SUCCEEDED(described->GetFuncDesc(i, &f))) descriptions[f->memid] = f;
-  }
-  described->ReleaseTypeAttr(attr);
-  const qvx::fw::DispatchTable& table = qvx::CQVXIntlCtrl::DispatchMap();
-  static const TYPEDESC outText = {{nullptr}, VT_BSTR}, outBool = {{nullptr}, VT_BOOL};
-  HRESULT hr = S_OK;
-  for (UINT index = 0; index < table.count && SUCCEEDED(hr); ++index) {
-    const DispatchMethod& entry = table.methods[index];
-    std::vector<ELEMDESC> params;
-    FUNCDESC copy = {};
-    if (const FUNCDESC* f = descriptions[entry.id]) {
-      copy = *f;
-      params.assign(f->lprgelemdescParam, f->lprgelemdescParam + f->cParams);
-      for (ELEMDESC& p : params) {  // the enumeration, in the registered library
-        com_ptr<ITypeInfo> ref;
-        if (p.tdesc.vt == VT_USERDEFINED && SUCCEEDED(hr = described->GetRefTypeInfo(p.tdesc.hreftype, ref.put())))
-          hr = make->AddRefTypeInfo(ref.get(), &p.tdesc.hreftype);
-      }
-    } else {
-      const VARTYPE types[] = {VT_BSTR, VT_I4, VT_R8, VT_BOOL, VT_PTR, VT_PTR};
-      for (const qvx::fw::DispatchParam& p : entry.params) {
-        ELEMDESC d = {};
-        d.tdesc.vt = types[int(p.type)];
-        d.tdesc.lptdesc = const_cast<TYPEDESC*>(p.type == ParamType::OutText ? &outText : &outBool);
-        params.push_back(d);
-      }
-      const VARTYPE results[] = {VT_VOID, VT_BSTR, VT_R8, VT_BOOL};
-      copy.memid = entry.id;
-      copy.elemdescFunc.tdesc.vt = results[int(entry.result)];
-      copy.cParams = static_cast<SHORT>(params.size());
+// The control's methods as a vtable interface after IUnknown's three, typed as
+// its dispatch table types them; slots receives the stub object's vtable.
+com_ptr<ITypeInfo> MirrorInterface(std::vector<void*>& slots) {
+  const DispatchTable& table = qvx::CQVXIntlCtrl::DispatchMap();
+  const VARTYPE params[] = {VT_BSTR, VT_I4, VT_R8, VT_BOOL, VT_BYREF | VT_BSTR, VT_BYREF | VT_BOOL};
+  const VARTYPE results[] = {VT_VOID, VT_BSTR, VT_R8, VT_BOOL};
+  const std::vector<void*> stubs = Stubs<long>(std::make_index_sequence<8>()),
+                           doubles = Stubs<double>(std::make_index_sequence<8>());
+  std::vector<std::vector<PARAMDATA>> data(table.count);
+  std::vector<METHODDATA> methods;
+  slots = {reinterpret_cast<void*>(&StubQueryInterface), reinterpret_cast<void*>(&StubAddRef),
+           reinterpret_cast<void*>(&StubAddRef)};
+  for (size_t i = 0; i < table.count; ++i) {
+    const DispatchMethod& m = table.methods[i];
+    size_t words = 0;
+    for (const DispatchParam& p : m.params) {
+      data[i].push_back({const_cast<OLECHAR*>(p.name), params[int(p.type)]});
+      words += p.type == ParamType::Double ? 8 / sizeof(void*) : 1;
     }
-    copy.funckind = FUNC_PUREVIRTUAL, copy.invkind = INVOKE_FUNC, copy.callconv = CC_STDCALL;
-    copy.lprgelemdescParam = params.data(), copy.cScodes = 0, copy.lprgscode = nullptr;
-    if (SUCCEEDED(hr)) hr = make->AddFuncDesc(index, &copy);
+    methods.push_back({const_cast<OLECHAR*>(m.name), data[i].data(), m.id, UINT(slots.size()), CC_STDCALL,
+                       UINT(data[i].size()), DISPATCH_METHOD, results[int(m.result)]});
+    slots.push_back((m.result == ResultType::Double ? doubles : stubs).at(words - 1));
   }
-  for (auto& [id, f] : descriptions)
-    if (f) described->ReleaseFuncDesc(f);
-  QVX_TRY(hr);
-  com_ptr<ITypeInfo> mirror;
-  QVX_TRY(make->LayOut());
-  QVX_TRY(make->QueryInterface(IID_ITypeInfo, mirror.put_void()));
-  slots.assign(3 + table.count, nullptr);
-  slots[0] = reinterpret_cast<void*>(&StubQueryInterface);
-  slots[1] = slots[2] = reinterpret_cast<void*>(&StubAddRef);
-  for (UINT i = 0; i < table.count; ++i) {
-    FUNCDESC* f = nullptr;
-    QVX_TRY(mirror->GetFuncDesc(i, &f));
-    slots.at(f->oVft / sizeof(void*)) = kStubs.at(f->memid);
-    mirror->ReleaseFuncDesc(f);
-  }
+  INTERFACEDATA described = {methods.data(), UINT(methods.size())};
+  com_ptr<ITypeInfo> made, mirror;
+  HREFTYPE ref = 0;
+  if (FAILED(::CreateDispTypeInfo(&described, LOCALE_USER_DEFAULT, made.put()))) return {};
+  // Wine hands out a class whose one interface holds the methods.
+  if (FAILED(made->GetRefTypeOfImplType(0, &ref)) || FAILED(made->GetRefTypeInfo(ref, mirror.put()))) return made;
   return mirror;
 }
 
@@ -146,7 +82,9 @@ VARIANT Ref(VARTYPE vt, void* target) {
   return v;
 }
 
-IDispatch* g_control = nullptr;  // the control itself, passed as an argument
+IDispatch* g_control = nullptr;  // the control itself, also passed as an argument
+ITypeInfo* g_mirror = nullptr;   // its methods for DispInvoke, on g_stub
+void* g_stub = nullptr;
 
 // One call: the arguments in declaration order (each out-parameter points to
 // a text "keep" or a flag 7 of its own), the DISPID and the flags.
@@ -167,8 +105,6 @@ struct Call {
   ~Call() {
     for (size_t i = 0; i < kMax; ++i) ::VariantClear(&v[i]), ::VariantClear(&inner[i]), ::SysFreeString(texts[i]);
   }
-  Call(const Call&) = delete;
-  Call& operator=(const Call&) = delete;
   void Set(size_t i, Var value) { ::VariantClear(&v[i]), v[i] = Take(std::move(value)); }
   void Set(size_t i, VARTYPE vt) { ::VariantClear(&v[i]), V_VT(&v[i]) = vt, V_ERROR(&v[i]) = DISP_E_PARAMNOTFOUND; }
   void SetArray(size_t i) { Set(i, VARTYPE(VT_ARRAY | VT_I4)), V_ARRAY(&v[i]) = ::SafeArrayCreateVector(VT_I4, 0, 2); }
@@ -208,103 +144,89 @@ Var Text(const wchar_t* text, UINT length) {
   return v;
 }
 
-enum class Target { Call, In, Text, Long, Double, Bool, Out };
+// What a row changes: the call itself, or the first parameter of one of these
+// types (bits by ParamType).
+enum : unsigned { kCall = 0, kText = 1, kLong = 2, kDouble = 4, kBool = 8, kIn = 15, kOut = 48 };
 constexpr HRESULT kSame = S_FALSE;  // the control answers as the standard dispatch
 
 struct Row {
   const char* what;
-  Target target;  // the call, or the first parameter of that kind
+  unsigned target;
   void (*make)(Call& c, size_t i);
-  // Where the control answers otherwise on purpose, with the reason beside
-  // the row: S_OK when it accepts the argument, else the error it returns.
+  // Where the control answers otherwise on purpose (the reason above the row):
+  // S_OK when it accepts the argument, else the error it returns.
   HRESULT ours = kSame;
 };
 
 const Row kRows[] = {
-    {"as declared", Target::Call, [](Call&, size_t) {}},
-    {"as VB calls in an expression", Target::Call, [](Call& c, size_t) { c.kind |= DISPATCH_PROPERTYGET; }},
-    {"a property get", Target::Call, [](Call& c, size_t) { c.kind = DISPATCH_PROPERTYGET; }},
-    {"a property put", Target::Call, [](Call& c, size_t) {
+    {"as declared", kCall, [](Call&, size_t) {}},
+    {"as VB calls in an expression", kCall, [](Call& c, size_t) { c.kind |= DISPATCH_PROPERTYGET; }},
+    {"a property get", kCall, [](Call& c, size_t) { c.kind = DISPATCH_PROPERTYGET; }},
+    {"a property put", kCall, [](Call& c, size_t) {
        c.kind = DISPATCH_PROPERTYPUT, c.named[0] = DISPID_PROPERTYPUT, c.namedCount = 1; }},
-    {"the last argument named", Target::Call, [](Call& c, size_t) { c.named[0] = DISPID(c.n - 1), c.namedCount = 1; }},
+    {"the last argument named", kCall, [](Call& c, size_t) { c.named[0] = DISPID(c.n - 1), c.namedCount = 1; }},
     // The documented answer, naming the argument; Wine's counts one argument short.
-    {"a name that is no parameter", Target::Call, [](Call& c, size_t) { c.named[0] = 99, c.namedCount = 1; },
+    {"a name that is no parameter", kCall, [](Call& c, size_t) { c.named[0] = 99, c.namedCount = 1; },
      DISP_E_PARAMNOTFOUND},
-    {"more names than arguments", Target::Call, [](Call& c, size_t) { c.namedCount = UINT(c.n + 1); }},
-    {"no DISPPARAMS", Target::Call, [](Call& c, size_t) { c.noParams = true; }},
-    {"one argument too few", Target::Call, [](Call& c, size_t) { c.n--; }},
+    {"more names than arguments", kCall, [](Call& c, size_t) { c.namedCount = UINT(c.n + 1); }},
+    {"no DISPPARAMS", kCall, [](Call& c, size_t) { c.noParams = true; }},
+    {"one argument too few", kCall, [](Call& c, size_t) { c.n--; }},
     // The documented answer; Wine's DispInvoke drops the extra argument unseen.
-    {"one argument too many", Target::Call, [](Call& c, size_t) { c.Set(c.n++, Var(0L)); }, DISP_E_BADPARAMCOUNT},
-    {"no arguments", Target::Call, [](Call& c, size_t) { c.n = 0; }},
-    {"DISPID 9, no method", Target::Call, [](Call& c, size_t) { c.id = 9; }},
-    {"DISPID_VALUE", Target::Call, [](Call& c, size_t) { c.id = DISPID_VALUE; }},
-    {"omitted (VT_ERROR)", Target::In, [](Call& c, size_t i) { c.Set(i, VT_ERROR); }},
-    {"VT_NULL", Target::In, [](Call& c, size_t i) { c.Set(i, VT_NULL); }},
-    {"VT_EMPTY", Target::In, [](Call& c, size_t i) { c.Set(i, VT_EMPTY); }},
-    {"no VARTYPE (15)", Target::In, [](Call& c, size_t i) { c.Set(i, VARTYPE(15)); }},
-    {"an IDispatch without a value", Target::In, [](Call& c, size_t i) {
+    {"one argument too many", kCall, [](Call& c, size_t) { c.Set(c.n++, Var(0L)); }, DISP_E_BADPARAMCOUNT},
+    {"no arguments", kCall, [](Call& c, size_t) { c.n = 0; }},
+    {"DISPID 9, no method", kCall, [](Call& c, size_t) { c.id = 9; }},
+    {"DISPID_VALUE", kCall, [](Call& c, size_t) { c.id = DISPID_VALUE; }},
+    {"omitted (VT_ERROR)", kIn, [](Call& c, size_t i) { c.Set(i, VT_ERROR); }},
+    {"VT_NULL", kIn, [](Call& c, size_t i) { c.Set(i, VT_NULL); }},
+    {"VT_EMPTY", kIn, [](Call& c, size_t i) { c.Set(i, VT_EMPTY); }},
+    {"no VARTYPE (15)", kIn, [](Call& c, size_t i) { c.Set(i, VARTYPE(15)); }},
+    {"an IDispatch without a value", kIn, [](Call& c, size_t i) {
        c.Set(i, VT_DISPATCH), V_DISPATCH(&c.v[i]) = g_control, g_control->AddRef(); }},
-    {"a NULL IDispatch", Target::In, [](Call& c, size_t i) { c.Set(i, VT_DISPATCH), V_DISPATCH(&c.v[i]) = nullptr; }},
-    {"an array", Target::In, [](Call& c, size_t i) { c.SetArray(i); }},
-    {"a typed reference", Target::In, [](Call& c, size_t i) { c.Refer(i, true); }},
-    {"a NULL typed reference", Target::In, [](Call& c, size_t i) { c.Refer(i, true), V_BYREF(&c.v[i]) = nullptr; }},
-    {"a script variable", Target::In, [](Call& c, size_t i) { c.Refer(i, false); }},
-    {"a reference to a reference", Target::In, [](Call& c, size_t i) {
+    {"a NULL IDispatch", kIn, [](Call& c, size_t i) { c.Set(i, VT_DISPATCH), V_DISPATCH(&c.v[i]) = nullptr; }},
+    {"an array", kIn, [](Call& c, size_t i) { c.SetArray(i); }},
+    {"a typed reference", kIn, [](Call& c, size_t i) { c.Refer(i, true); }},
+    {"a NULL typed reference", kIn, [](Call& c, size_t i) { c.Refer(i, true), V_BYREF(&c.v[i]) = nullptr; }},
+    {"a script variable", kIn, [](Call& c, size_t i) { c.Refer(i, false); }},
+    {"a reference to a reference", kIn, [](Call& c, size_t i) {
        c.Refer(i, false), c.link[i] = c.v[i], c.v[i] = Ref(VT_VARIANT, &c.link[i]); }},
-    {"a NULL script variable", Target::In, [](Call& c, size_t i) { c.Refer(i, false), V_BYREF(&c.v[i]) = nullptr; }},
-    {"a long", Target::Text, [](Call& c, size_t i) { c.Set(i, Var(12L)); }},
-    {"a double", Target::Text, [](Call& c, size_t i) { c.Set(i, Var(1.5)); }},
-    {"a NULL BSTR", Target::Text, [](Call& c, size_t i) { c.Set(i, Text(nullptr, 0)); }},
-    {"an empty text", Target::Text, [](Call& c, size_t i) { c.Set(i, Text(L"", 0)); }},
-    {"1 MB of digits", Target::Text, [](Call& c, size_t i) { c.Set(i, Text(std::wstring(1 << 20, L'7').c_str(), 1 << 20)); }},
-    {"an embedded NUL", Target::Text, [](Call& c, size_t i) { c.Set(i, Text(L"1\0" L"2", 3)); }},
-    {"characters 1252 lacks", Target::Text, [](Call& c, size_t i) { c.Set(i, Text(L"\x4E2D\x0663", 2)); }},
-    {"a short", Target::Long, [](Call& c, size_t i) { c.Set(i, Var(short(2))); }},
-    {"the text 12", Target::Long, [](Call& c, size_t i) { c.Set(i, Var(L"12")); }},
-    {"a double", Target::Long, [](Call& c, size_t i) { c.Set(i, Var(2.5)); }},
-    {"a text that is no number", Target::Long, [](Call& c, size_t i) { c.Set(i, Var(L"x")); }},
-    {"a script variable holding a long", Target::Long, [](Call& c, size_t i) { c.Refer(i, false); }},
-    {"a number past a long", Target::Long, [](Call& c, size_t i) { c.Set(i, Var(L"99999999999")); }},
-    {"a long", Target::Double, [](Call& c, size_t i) { c.Set(i, Var(12L)); }},
-    {"the text 12", Target::Double, [](Call& c, size_t i) { c.Set(i, Var(L"12")); }},
-    {"a text that is no number", Target::Double, [](Call& c, size_t i) { c.Set(i, Var(L"1x")); }},
-    {"a number past a double", Target::Double, [](Call& c, size_t i) { c.Set(i, Var(L"1e999")); }},
-    {"a short", Target::Bool, [](Call& c, size_t i) { c.Set(i, Var(short(0))); }},
-    {"the text False", Target::Bool, [](Call& c, size_t i) { c.Set(i, Var(L"False")); }},
-    {"a text that is no boolean", Target::Bool, [](Call& c, size_t i) { c.Set(i, Var(L"x")); }},
-    // A value cannot carry the result back: refused, where Wine's DispInvoke
-    // hands the method a temporary.
-    {"by value", Target::Out, [](Call& c, size_t i) {
+    {"a NULL script variable", kIn, [](Call& c, size_t i) { c.Refer(i, false), V_BYREF(&c.v[i]) = nullptr; }},
+    {"a long", kText, [](Call& c, size_t i) { c.Set(i, Var(12L)); }},
+    {"a double", kText, [](Call& c, size_t i) { c.Set(i, Var(1.5)); }},
+    {"a NULL BSTR", kText, [](Call& c, size_t i) { c.Set(i, Text(nullptr, 0)); }},
+    {"an empty text", kText, [](Call& c, size_t i) { c.Set(i, Text(L"", 0)); }},
+    {"1 MB of digits", kText, [](Call& c, size_t i) { c.Set(i, Text(std::wstring(1 << 20, L'7').c_str(), 1 << 20)); }},
+    {"an embedded NUL", kText, [](Call& c, size_t i) { c.Set(i, Text(L"1\0" L"2", 3)); }},
+    {"characters 1252 lacks", kText, [](Call& c, size_t i) { c.Set(i, Text(L"\x4E2D\x0663", 2)); }},
+    {"a short", kLong, [](Call& c, size_t i) { c.Set(i, Var(short(2))); }},
+    {"the text 12", kLong, [](Call& c, size_t i) { c.Set(i, Var(L"12")); }},
+    {"a double", kLong, [](Call& c, size_t i) { c.Set(i, Var(2.5)); }},
+    {"a text that is no number", kLong, [](Call& c, size_t i) { c.Set(i, Var(L"x")); }},
+    {"a script variable holding a long", kLong, [](Call& c, size_t i) { c.Refer(i, false); }},
+    {"a number past a long", kLong, [](Call& c, size_t i) { c.Set(i, Var(L"99999999999")); }},
+    {"a long", kDouble, [](Call& c, size_t i) { c.Set(i, Var(12L)); }},
+    {"the text 12", kDouble, [](Call& c, size_t i) { c.Set(i, Var(L"12")); }},
+    {"a text that is no number", kDouble, [](Call& c, size_t i) { c.Set(i, Var(L"1x")); }},
+    {"a number past a double", kDouble, [](Call& c, size_t i) { c.Set(i, Var(L"1e999")); }},
+    {"a short", kBool, [](Call& c, size_t i) { c.Set(i, Var(short(0))); }},
+    {"the text False", kBool, [](Call& c, size_t i) { c.Set(i, Var(L"False")); }},
+    {"a text that is no boolean", kBool, [](Call& c, size_t i) { c.Set(i, Var(L"x")); }},
+    // A value cannot carry the result back; Wine's DispInvoke hands the method a temporary.
+    {"by value", kOut, [](Call& c, size_t i) {
        c.Set(i, V_VT(&c.v[i]) == (VT_BYREF | VT_BSTR) ? Var(L"keep") : Var::Bool(true)); }, DISP_E_TYPEMISMATCH},
     // The standard dispatch hands the method a pointer it will write through.
-    {"a NULL typed reference", Target::Out, [](Call& c, size_t i) { V_BYREF(&c.v[i]) = nullptr; }, E_POINTER},
-    // VBScript passes its variables so; the standard dispatch refuses them for
-    // a BSTR* or VARIANT_BOOL* and scripts would never get the results.
-    {"a script variable", Target::Out, [](Call& c, size_t i) { c.v[i] = Ref(VT_VARIANT, &c.inner[i]); }, S_OK},
-    {"a script variable holding a text", Target::Out, [](Call& c, size_t i) {
+    {"a NULL typed reference", kOut, [](Call& c, size_t i) { V_BYREF(&c.v[i]) = nullptr; }, E_POINTER},
+    // VBScript passes its variables so; the standard dispatch refuses them and scripts would get no results.
+    {"a script variable", kOut, [](Call& c, size_t i) { c.v[i] = Ref(VT_VARIANT, &c.inner[i]); }, S_OK},
+    {"a script variable holding a text", kOut, [](Call& c, size_t i) {
        c.inner[i] = Take(Var(L"keep")), c.v[i] = Ref(VT_VARIANT, &c.inner[i]); }, S_OK},
-    {"a NULL script variable", Target::Out, [](Call& c, size_t i) { c.v[i] = Ref(VT_VARIANT, nullptr); }, E_POINTER},
-    {"a reference to a long", Target::Out, [](Call& c, size_t i) { c.v[i] = Ref(VT_I4, &V_I4(&c.inner[i])); }},
+    // As for a NULL typed reference.
+    {"a NULL script variable", kOut, [](Call& c, size_t i) { c.v[i] = Ref(VT_VARIANT, nullptr); }, E_POINTER},
+    {"a reference to a long", kOut, [](Call& c, size_t i) { c.v[i] = Ref(VT_I4, &V_I4(&c.inner[i])); }},
 };
-
-bool Is(ParamType type, Target target) {
-  const bool out = type == ParamType::OutText || type == ParamType::OutBool;
-  switch (target) {
-    case Target::In: return !out;
-    case Target::Out: return out;
-    case Target::Text: return type == ParamType::Text;
-    case Target::Long: return type == ParamType::Long;
-    case Target::Double: return type == ParamType::Double;
-    case Target::Bool: return type == ParamType::Bool;
-    default: return false;
-  }
-}
 
 // These open dialogs or ask a server: here the control must never run them,
 // so their last argument is one that both sides refuse.
 bool Poisoned(DISPID id) { return id == 15 || id == 19 || id >= 26; }
-
-using Invoker = std::function<HRESULT(Call&, DISPPARAMS*, VARIANT*, UINT*)>;
 
 struct Outcome {
   HRESULT hr = S_OK;
@@ -321,16 +243,16 @@ struct Outcome {
 };
 
 // A row's call of a method on one side; false when the row does not apply.
-bool CallRow(const Row& row, const DispatchMethod& e, bool poison, bool apply, const Invoker& invoke, Outcome& o) {
+bool CallRow(const Row& row, const DispatchMethod& e, bool poison, bool apply, bool standard, Outcome& o) {
   Call c;
   c.n = e.params.size();
   c.id = e.id;
   size_t probe = c.n;
   for (size_t i = 0; i < c.n; ++i) {
     c.Good(i, e.params.begin()[i].type);
-    if (probe == c.n && Is(e.params.begin()[i].type, row.target)) probe = i;
+    if (probe == c.n && (row.target >> unsigned(e.params.begin()[i].type) & 1)) probe = i;
   }
-  if (row.target != Target::Call && probe == c.n) return false;
+  if (row.target != kCall && probe == c.n) return false;
   if (poison && Poisoned(e.id)) {
     const size_t last = c.n - 1;
     if (probe == last) return false;
@@ -342,25 +264,27 @@ bool CallRow(const Row& row, const DispatchMethod& e, bool poison, bool apply, c
   Var result(77L);
   UINT argErr = 99;
   const std::wstring before = c.Outs();
-  o.hr = invoke(c, c.noParams ? nullptr : &params, &result.v, &argErr);
+  DISPPARAMS* p = c.noParams ? nullptr : &params;
+  o.hr = standard ? ::DispInvoke(&g_stub, g_mirror, c.id, c.kind, p, &result.v, nullptr, &argErr)
+                  : g_control->Invoke(c.id, IID_NULL, LOCALE_USER_DEFAULT, c.kind, p, &result.v, nullptr, &argErr);
   o.argErr = argErr == 99 ? -1 : int(argErr);
   o.vt = V_VT(&result.v);
   o.outsKept = SUCCEEDED(o.hr) || c.Outs() == before;
-  o.refusedAt = row.target == Target::Call ? 0 : c.n - 1 - probe;
+  o.refusedAt = row.target == kCall ? 0 : c.n - 1 - probe;
   return true;
 }
 
 // Wine's DispInvoke leaves puArgErr alone, so the index that the standard
 // answer implies is worked out here: the row's argument when the unpoisoned
 // call already fails, else the poison.
-Outcome Standard(const Row& row, const DispatchMethod& e, const Invoker& invoke) {
+Outcome Standard(const Row& row, const DispatchMethod& e) {
   Outcome unpoisoned, o;
   const HRESULT deliberate = row.ours;
-  CallRow(row, e, false, deliberate != S_OK, invoke, unpoisoned);
-  if (deliberate == kSame || deliberate == S_OK) CallRow(row, e, true, deliberate == kSame, invoke, o);
-  else CallRow(row, e, true, true, invoke, o), o.hr = deliberate, o.vt = VT_I4;
+  CallRow(row, e, false, deliberate != S_OK, true, unpoisoned);
+  if (deliberate == kSame || deliberate == S_OK) CallRow(row, e, true, deliberate == kSame, true, o);
+  else CallRow(row, e, true, true, true, o), o.hr = deliberate, o.vt = VT_I4;
   const bool callLevel = o.hr == DISP_E_MEMBERNOTFOUND || o.hr == DISP_E_BADPARAMCOUNT ||
-                         (row.target == Target::Call && o.hr == E_INVALIDARG);
+                         (row.target == kCall && o.hr == E_INVALIDARG);
   if (FAILED(o.hr) && !callLevel)
     o.argErr = int(FAILED(unpoisoned.hr) || (deliberate != kSame && deliberate != S_OK) ? o.refusedAt : 0);
   return o;
@@ -372,28 +296,18 @@ TEST(DispatchBoundary, BadCallsAreAnsweredAsAutomationsOwnDispatchAnswersThem) {
   ASSERT_TRUE(control);
   g_control = control.get();
   std::vector<void*> slots;
-  com_ptr<ITypeInfo> mirror = MirrorInterface(control.get(), slots);
-  ASSERT_TRUE(mirror) << "no vtable interface from the registered type library";
-  void* stub = slots.data();
-  const Invoker ours = [&](Call& c, DISPPARAMS* p, VARIANT* r, UINT* err) {
-    return control->Invoke(c.id, IID_NULL, LOCALE_USER_DEFAULT, c.kind, p, r, nullptr, err);
-  };
-  const Invoker standard = [&](Call& c, DISPPARAMS* p, VARIANT* r, UINT* err) {
-    return ::DispInvoke(&stub, mirror.get(), c.id, c.kind, p, r, nullptr, err);
-  };
-  const qvx::fw::DispatchTable& table = qvx::CQVXIntlCtrl::DispatchMap();
-  auto eachCall = [&](const std::function<void(const Row&, const DispatchMethod&, Outcome&)>& check) {
-    for (size_t m = 0; m < table.count; ++m)
+  com_ptr<ITypeInfo> mirror = MirrorInterface(slots);
+  ASSERT_TRUE(mirror) << "no type from the dispatch table";
+  g_mirror = mirror.get(), g_stub = slots.data();
+  const DispatchTable& table = qvx::CQVXIntlCtrl::DispatchMap();
+  auto eachCall = [&](bool compare) {
+    for (const DispatchMethod* e = table.methods; e != table.methods + table.count; ++e)
       for (const Row& row : kRows)
-        if (Outcome got; CallRow(row, table.methods[m], true, true, ours, got)) check(row, table.methods[m], got);
+        if (Outcome got; CallRow(row, *e, true, true, false, got) && compare) {
+          EXPECT_EQ(Standard(row, *e).Text(), got.Text()) << AnsiFromWide(e->name, wcslen(e->name)) << ": " << row.what;
+        }
   };
-  std::map<std::string, int> rows;
-  eachCall([&](const Row& row, const DispatchMethod& e, Outcome& got) {
-    const std::string name = qvx::fw::AnsiFromWide(e.name, wcslen(e.name));
-    rows[name]++;
-    EXPECT_EQ(Standard(row, e, standard).Text(), got.Text()) << name << ": " << row.what;
-  });
-  for (auto& [name, count] : rows) std::printf("%s: %d rows\n", name.c_str(), count);
+  eachCall(true);
 
   // Leaks: one more pass (the first warmed every cache) leaves no block of
   // the task allocator alive (BSTRs) and does not grow the working set. Wine
@@ -406,11 +320,78 @@ TEST(DispatchBoundary, BadCallsAreAnsweredAsAutomationsOwnDispatchAnswersThem) {
   AllocSpy* spy = StartAllocSpy();
   ASSERT_TRUE(spy);
   const long long before = workingSet();
-  eachCall([](const Row&, const DispatchMethod&, Outcome&) {});
+  eachCall(false);
   const long live = spy->live;
   EXPECT_EQ(S_OK, ::CoRevokeMallocSpy());
   EXPECT_EQ(0, live) << "task memory (BSTRs) leaks at the boundary";
   EXPECT_LT(workingSet() - before, 2 << 20) << "the process grows with every pass";
+}
+
+// Probe(out text, out flag) answers "new" and true; Fail(kind, out text)
+// fills its out and its result, then throws.
+int g_calls = 0;
+void Probe(void*, DispatchCall& call) {
+  g_calls++;
+  call.SetOutText(0, "new");
+  call.SetOutBool(1, true);
+}
+void Fail(void*, DispatchCall& call) {
+  g_calls++;
+  call.SetOutText(1, "lost");
+  call.ReturnText("lost");
+  if (call.Long(0) == 1) throw std::bad_alloc();
+  if (call.Long(0) == 2) throw std::runtime_error("handler failed");
+  throw 42;
+}
+const DispatchMethod kMethods[] = {
+    {L"Probe", 1, {{L"o", ParamType::OutText}, {L"f", ParamType::OutBool}}, ResultType::None},
+    {L"Fail", 2, {{L"kind", ParamType::Long}, {L"o", ParamType::OutText}}, ResultType::Text},
+    {L"Unserved", 3, {}, ResultType::None},
+};
+const DispatchBinding kHandlers[] = {{1, Probe}, {2, Fail}};
+const DispatchTable kTable = MakeDispatchTable(kMethods, kHandlers);
+
+TEST(DispatchTest, FailingHandlers) {
+  DISPPARAMS none = {nullptr, nullptr, 0, 0};
+  EXPECT_EQ(DISP_E_MEMBERNOTFOUND, InvokeFromTable(kTable, nullptr, 3, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr))
+      << "described, but no handler serves it";
+  for (long kind : {1L, 2L, 3L}) {
+    BSTR text = ::SysAllocString(L"before");
+    VARIANT args[2] = {Ref(VT_BSTR, &text), Var(kind).v};  // last first
+    DISPPARAMS params = {args, nullptr, 2, 0};
+    Var result(77L);
+    EXCEPINFO excep = {};
+    EXPECT_EQ(kind == 1 ? E_OUTOFMEMORY : DISP_E_EXCEPTION,
+              InvokeFromTable(kTable, nullptr, 2, DISPATCH_METHOD, &params, &result.v, &excep, nullptr));
+    EXPECT_EQ(L"before", std::wstring(text)) << "outs stay untouched when the handler fails";
+    EXPECT_EQ(77, V_I4(&result.v));
+    EXPECT_TRUE(kind == 1 || FAILED(excep.scode) || excep.wCode) << "EXCEPINFO must say what failed";
+    ::SysFreeString(excep.bstrSource), ::SysFreeString(excep.bstrDescription), ::SysFreeString(excep.bstrHelpFile);
+    ::SysFreeString(text);
+  }
+  EXPECT_EQ(3, g_calls);
+}
+
+TEST(DispatchTest, TheOldTextOfAnOutParameterIsFreed) {
+  AllocSpy* spy = StartAllocSpy();
+  ASSERT_TRUE(spy);
+  // Both outs hold text: a BSTR reference, and a script variable the flag goes into.
+  BSTR text = ::SysAllocString(L"old");
+  Var variable(L"o");
+  const BSTR old[] = {text, V_BSTR(&variable.v)};
+  VARIANT args[2] = {Ref(VT_VARIANT, &variable.v), Ref(VT_BSTR, &text)};  // last first
+  DISPPARAMS params = {args, nullptr, 2, 0};
+  EXPECT_EQ(S_OK, InvokeFromTable(kTable, nullptr, 1, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr));
+  EXPECT_EQ(L"new", std::wstring(text));
+  EXPECT_EQ(VARIANT_TRUE, V_BOOL(&variable.v));
+  ::SysFreeString(text);
+  EXPECT_EQ(S_OK, ::CoRevokeMallocSpy());
+  for (BSTR gone : old) {  // the length prefix sits just before the characters
+    auto* chars = reinterpret_cast<char*>(gone);
+    EXPECT_TRUE(std::any_of(spy->freed.begin(), spy->freed.end(),
+                            [&](char* block) { return block < chars && chars - block <= 16; }))
+        << "the text an out-parameter held leaks";
+  }
 }
 
 }  // namespace

@@ -1,9 +1,19 @@
-// The module as a COM server seen from outside: the .ocx loaded with
+// The module as a COM server seen from outside. First its life in a host
+// process: loaded by COM, used with windows, hooks and dialogs, unloaded by
+// COM when nothing of it lives and loaded again, a hundred times (25 in the
+// 32-bit suite), nothing it made outliving it. Then the .ocx loaded with
 // LoadLibraryW and its exports called as regsvr32 and CoGetClassObject call
 // them; what registration leaves for hosts; the factory, the unload answer
 // and the resources that identify the module.
+#include <winsock2.h>
+#include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
+#include <tlhelp32.h>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
 
 #include "control/intl_ids.h"
 #include "qvx_test.h"
@@ -11,38 +21,96 @@
 namespace qvxtest {
 namespace {
 
-using Fn = HRESULT(STDAPICALLTYPE*)();
-using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+constexpr wchar_t kModuleName[] = L"QuorvexIntl.ocx";
+// A cycle takes about two seconds under the 32-bit suite's emulator.
+constexpr int kCycles = sizeof(void*) == 8 ? 100 : 25;
 
-// Loaded once: its object and lock counts live in it.
-struct Module {
-  HMODULE handle = ::LoadLibraryW(ModulePath().c_str());
-  template <typename F>
-  F Get(const char* name) const { return reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(handle, name))); }
-  Fn registerServer = Get<Fn>("DllRegisterServer"), unregisterServer = Get<Fn>("DllUnregisterServer");
-  Fn canUnloadNow = Get<Fn>("DllCanUnloadNow");
-  GetClassObjectFn getClassObject = Get<GetClassObjectFn>("DllGetClassObject");
-  std::wstring Path() const {
-    wchar_t path[MAX_PATH] = {};
-    return std::wstring(path, ::GetModuleFileNameW(handle, path, MAX_PATH));
-  }
-};
-
-const Module& TheModule() {
-  static const Module module;
-  return module;
+int ThreadCount() {
+  const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
+    count += entry.th32OwnerProcessID == ::GetCurrentProcessId();
+  ::CloseHandle(snapshot);
+  return count;
 }
 
-// A value's text; "" for a key without that value, "<none>" without the key.
+// One host's life: the control in Wine's AtlAxWin in a window with a menu bar
+// (its window, start-up integration and menu hook), the keypad hook on and
+// off, and with a dialog the update properties opened from the menu item and
+// closed by a user. Returns the module's handle.
+HMODULE UseOnce(bool dialog) {
+  const AtlHost host(30);
+  com_ptr<IDispatch> control = AtlControl(host.ax);
+  EXPECT_TRUE(control);
+  EXPECT_EQ(S_OK, CallByName(control.get(), L"SetIntlKeyDec", {Var::Bool(true).v}, nullptr));
+  if (dialog) {
+    std::atomic<bool> closed{false};
+    std::thread user([&] {
+      HWND shown = nullptr;
+      if (WaitUntil([&] { return (shown = ShownDialog(L"Propiedades de actualización")) != nullptr; }, 10000))
+        ::PostMessageW(shown, WM_COMMAND, IDCANCEL, 0), closed = true;
+    });
+    ::PostMessageW(host.main.get(), WM_COMMAND, 65534, 0);
+    PumpMessages(200);
+    user.join();
+    EXPECT_TRUE(closed) << "the menu item opened no properties dialog";
+  }
+  EXPECT_EQ(S_OK, CallByName(control.get(), L"SetIntlKeyDec", {Var::Bool(false).v}, nullptr));
+  return ::GetModuleHandleW(kModuleName);
+}
+
+TEST(ModuleLife, UnloadedAndLoadedAgainManyTimes) {
+  ComScope com;
+  ASSERT_TRUE(AtlReady());
+  ASSERT_EQ(nullptr, ::GetModuleHandleW(kModuleName)) << "the test must load the module through COM only";
+  const bool richEdit = ::GetModuleHandleW(L"riched20.dll") != nullptr;
+  int threads = 0;
+  for (int cycle = 0; cycle < kCycles; ++cycle) {
+    SCOPED_TRACE(cycle);
+    const HMODULE module = UseOnce(cycle % 25 == 0 || cycle == kCycles - 1);
+    ASSERT_NE(nullptr, module);
+    ::CoFreeUnusedLibrariesEx(0, 0);
+    ASSERT_EQ(nullptr, ::GetModuleHandleW(kModuleName)) << "COM did not unload the module";
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    EXPECT_FALSE(::GetClassInfoExW(module, L"QuorvexIntlControlWindow", &wc)) << "its window class outlived it";
+    PumpMessages(20);  // a hook left behind would run unloaded code here
+    if (cycle == 0) threads = ThreadCount();
+  }
+  EXPECT_EQ(threads, ThreadCount()) << "threads that outlive the module";
+  EXPECT_EQ(richEdit, ::GetModuleHandleW(L"riched20.dll") != nullptr) << "the rich-edit library it loaded";
+  EXPECT_EQ(SOCKET_ERROR, ::WSACleanup()) << "its Windows Sockets start-up was not undone";
+  EXPECT_EQ(WSANOTINITIALISED, ::WSAGetLastError());
+}
+
+// Loaded once from here on: its object and lock counts live in it.
+HMODULE TheModule() {
+  static const HMODULE module = ::LoadLibraryW(ModulePath().c_str());
+  return module;
+}
+template <typename F = HRESULT(STDAPICALLTYPE*)()>
+F Export(const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(TheModule(), name)));
+}
+const auto GetClassObject = [](REFCLSID clsid, REFIID iid, void** out) {
+  return Export<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>("DllGetClassObject")(clsid, iid, out);
+};
+std::wstring ModuleFile() {
+  wchar_t path[MAX_PATH] = {};
+  return std::wstring(path, ::GetModuleFileNameW(TheModule(), path, MAX_PATH));
+}
+
 // What hosts, containers and designers find after registration.
 std::string Registration() {
   CLSID clsid = {};
   DWORD misc = 0;
+  wchar_t model[32] = {}, dir[MAX_PATH] = {};
+  DWORD size = sizeof model, bytes = sizeof dir;
+  qvx::fw::unique_hkey insertable;
   com_ptr<ITypeLib> lib;
   BSTR help = nullptr;
-  wchar_t model[32] = {};
-  DWORD size = sizeof model;
-  qvx::fw::unique_hkey insertable;
   const std::wstring key = L"CLSID\\{9A400FFA-04D6-431A-86A3-5B9E9F7A1A8A}";
   std::string found = ::CLSIDFromProgID(kProgId, &clsid) == S_OK && IsEqualCLSID(clsid, qvx::CLSID_QVXIntl) ? "progid " : "";
   if (::OleRegGetMiscStatus(qvx::CLSID_QVXIntl, DVASPECT_CONTENT, &misc) == S_OK) found += std::to_string(misc) + " ";
@@ -51,14 +119,12 @@ std::string Registration() {
     found += std::string(model, model + wcslen(model)) + " ";
   if (!::RegOpenKeyExW(HKEY_CLASSES_ROOT, (key + L"\\Insertable").c_str(), 0, KEY_READ, insertable.put()))
     found += "insertable ";
+  // Object browsers find the help file in the folder HELPDIR names: the module's.
   if (::LoadRegTypeLib(qvx::LIBID_QVXINTLLib, 1, 0, 0x409, lib.put()) == S_OK &&
-      lib->GetDocumentation(-1, nullptr, nullptr, nullptr, &help) == S_OK) {
-    // Object browsers find the help file in the folder HELPDIR names: the module's.
-    const std::wstring module = TheModule().Path(), file = help ? help : L"";
-    wchar_t dir[MAX_PATH] = {};
-    DWORD bytes = sizeof dir;
+      lib->GetDocumentation(-1, nullptr, nullptr, nullptr, &help) == S_OK && help) {
     ::RegGetValueW(HKEY_CLASSES_ROOT, L"TypeLib\\{D0D40567-294F-4C6F-8952-CEFA97343C0A}\\1.0\\HELPDIR", nullptr,
                    RRF_RT_REG_SZ, nullptr, dir, &bytes);
+    const std::wstring module = ModuleFile(), file = help;
     found += std::string(file.begin(), file.end()) + (module.substr(0, module.find_last_of(L'\\') + 1) == dir ? " in HELPDIR" : "");
   }
   ::SysFreeString(help);
@@ -67,22 +133,19 @@ std::string Registration() {
 
 TEST(ModuleTest, RegistrationIsWhatHostsFindAndUnregistrationRemovesIt) {
   ComScope com;
-  const Module& m = TheModule();
-  ASSERT_TRUE(m.handle && m.registerServer && m.unregisterServer && m.canUnloadNow && m.getClassObject);
-  for (int pass = 0; pass < 2; ++pass) {
-    ASSERT_EQ(S_OK, m.registerServer());
-    EXPECT_EQ("progid 132241 Apartment QuorvexIntl.hlp in HELPDIR", Registration()) << "pass " << pass;
-  }
-  ASSERT_EQ(S_OK, m.unregisterServer());
+  ASSERT_TRUE(TheModule());
+  ASSERT_EQ(S_OK, Export("DllRegisterServer")());
+  EXPECT_EQ("progid 132241 Apartment QuorvexIntl.hlp in HELPDIR", Registration());
+  ASSERT_EQ(S_OK, Export("DllUnregisterServer")());
   const std::string unregistered = Registration();
-  ASSERT_EQ(S_OK, m.registerServer());
+  ASSERT_EQ(S_OK, Export("DllRegisterServer")());
   EXPECT_EQ("", unregistered);
 }
 
 TEST(ModuleTest, FactoryControlsAndTheUnloadAnswer) {
   ComScope com;
-  const Module& m = TheModule();
-  ASSERT_EQ(S_OK, m.canUnloadNow()) << "something of an earlier test is still alive";
+  const auto canUnloadNow = Export("DllCanUnloadNow");
+  ASSERT_EQ(S_OK, canUnloadNow()) << "something of an earlier test is still alive";
   const GUID foreign = {0x9A400FFA, 0x04D6, 0x431A, {0x86, 0xA3, 0x5B, 0x9E, 0x9F, 0x7A, 0x1A, 0x8B}};
   const struct {
     const GUID* clsid;
@@ -95,14 +158,14 @@ TEST(ModuleTest, FactoryControlsAndTheUnloadAnswer) {
   };
   for (const auto& o : objects) {
     IUnknown* object = reinterpret_cast<IUnknown*>(1);
-    EXPECT_EQ(o.hr, m.getClassObject(*o.clsid, *o.iid, reinterpret_cast<void**>(&object)));
+    EXPECT_EQ(o.hr, GetClassObject(*o.clsid, *o.iid, reinterpret_cast<void**>(&object)));
     if (o.hr == S_OK) object->Release();
     else EXPECT_EQ(nullptr, object);
   }
-  EXPECT_EQ(S_OK, m.canUnloadNow()) << "a released factory keeps nothing";
+  EXPECT_EQ(S_OK, canUnloadNow()) << "a released factory keeps nothing";
 
   com_ptr<IClassFactory> factory;
-  ASSERT_EQ(S_OK, m.getClassObject(qvx::CLSID_QVXIntl, IID_IClassFactory, factory.put_void()));
+  ASSERT_EQ(S_OK, GetClassObject(qvx::CLSID_QVXIntl, IID_IClassFactory, factory.put_void()));
   for (const IID* iid : {&IID_IDispatch, &qvx::DIID_DQVXIntl, &IID_IOleObject, &IID_IClassFactory}) {
     IUnknown* object = reinterpret_cast<IUnknown*>(1);
     const HRESULT hr = factory->CreateInstance(nullptr, *iid, reinterpret_cast<void**>(&object));
@@ -119,47 +182,40 @@ TEST(ModuleTest, FactoryControlsAndTheUnloadAnswer) {
 
   // Each of these keeps the module: a factory, a control, a connection point, a lock.
   com_ptr<IConnectionPoint> point;
-  {
-    com_ptr<IConnectionPointContainer> container;
-    ASSERT_EQ(S_OK, outer->QueryInterface(IID_IConnectionPointContainer, container.put_void()));
-    ASSERT_EQ(S_OK, container->FindConnectionPoint(qvx::DIID_DQVXIntlEvents, point.put()));
-  }
-  outer.reset();
-  factory.reset();
-  EXPECT_EQ(S_FALSE, m.canUnloadNow()) << "the connection point keeps its control";
-  ASSERT_EQ(S_OK, m.getClassObject(qvx::CLSID_QVXIntl, IID_IClassFactory, factory.put_void()));
+  com_ptr<IConnectionPointContainer> container;
+  ASSERT_EQ(S_OK, outer->QueryInterface(IID_IConnectionPointContainer, container.put_void()));
+  ASSERT_EQ(S_OK, container->FindConnectionPoint(qvx::DIID_DQVXIntlEvents, point.put()));
+  container.reset(), outer.reset(), factory.reset();
+  EXPECT_EQ(S_FALSE, canUnloadNow()) << "the connection point keeps its control";
+  ASSERT_EQ(S_OK, GetClassObject(qvx::CLSID_QVXIntl, IID_IClassFactory, factory.put_void()));
   ASSERT_EQ(S_OK, factory->LockServer(FALSE)) << "an unbalanced unlock";
   ASSERT_EQ(S_OK, factory->LockServer(TRUE));
-  factory.reset();
-  point.reset();
-  EXPECT_EQ(S_FALSE, m.canUnloadNow()) << "the lock alone";
-  ASSERT_EQ(S_OK, m.getClassObject(qvx::CLSID_QVXIntl, IID_IClassFactory, factory.put_void()));
+  factory.reset(), point.reset();
+  EXPECT_EQ(S_FALSE, canUnloadNow()) << "the lock alone";
+  ASSERT_EQ(S_OK, GetClassObject(qvx::CLSID_QVXIntl, IID_IClassFactory, factory.put_void()));
   ASSERT_EQ(S_OK, factory->LockServer(FALSE));
   factory.reset();
-  EXPECT_EQ(S_OK, m.canUnloadNow());
+  EXPECT_EQ(S_OK, canUnloadNow());
 }
 
 TEST(ModuleTest, VersionAndToolboxResources) {
-  const Module& m = TheModule();
-  std::vector<BYTE> block(::GetFileVersionInfoSizeW(m.Path().c_str(), nullptr));
-  ASSERT_TRUE(::GetFileVersionInfoW(m.Path().c_str(), 0, block.size(), block.data()));
+  std::vector<BYTE> block(::GetFileVersionInfoSizeW(ModuleFile().c_str(), nullptr));
+  ASSERT_TRUE(::GetFileVersionInfoW(ModuleFile().c_str(), 0, block.size(), block.data()));
   VS_FIXEDFILEINFO* fixed = nullptr;
   WORD* translation = nullptr;
-  UINT length = 0;
-  ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(MAKELONG(2, 4), fixed->dwFileVersionMS);
-  EXPECT_EQ(MAKELONG(0, 5), fixed->dwFileVersionLS);
-  EXPECT_EQ(static_cast<DWORD>(VFT_DLL), fixed->dwFileType);
+  UINT size = 0, length = 0;
+  ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
   ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
-  EXPECT_EQ(4u, length) << "exactly one translation";
-  EXPECT_EQ(MAKELONG(0x0C0A, 1200), MAKELONG(translation[0], translation[1]));
-  HANDLE image = ::LoadImageW(m.handle, MAKEINTRESOURCEW(1), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
-  ASSERT_NE(nullptr, image);
+  HANDLE image = ::LoadImageW(TheModule(), MAKEINTRESOURCEW(1), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
   BITMAP bitmap = {};
   ::GetObjectW(image, sizeof bitmap, &bitmap);
-  EXPECT_EQ("16x15x4", std::to_string(bitmap.bmWidth) + "x" + std::to_string(bitmap.bmHeight) + "x" +
-                           std::to_string(bitmap.bmBitsPixel));
   ::DeleteObject(image);
+  char text[128];
+  std::snprintf(text, sizeof text, "%lu.%lu.%lu.%lu type %lu, %u translation %04x %u, bitmap %ldx%ldx%u",
+                fixed->dwFileVersionMS >> 16, fixed->dwFileVersionMS & 0xFFFF, fixed->dwFileVersionLS >> 16,
+                fixed->dwFileVersionLS & 0xFFFF, fixed->dwFileType, length / 4, translation[0], translation[1],
+                bitmap.bmWidth, bitmap.bmHeight, bitmap.bmBitsPixel);
+  EXPECT_STREQ("4.2.5.0 type 2, 1 translation 0c0a 1200, bitmap 16x15x4", text);
 }
 
 }  // namespace

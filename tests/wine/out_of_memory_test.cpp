@@ -1,9 +1,8 @@
-// Memory running out inside the module's code (linked into this program,
-// whose operator new fails the Nth allocation while armed). Every allocation
-// a call makes is failed in turn: the call ends in E_OUTOFMEMORY with its
-// result and out-parameters untouched, or it succeeds with the answer it
-// gives when memory is plentiful; nothing crashes. (The keypad hook's
-// separator is too short to need the heap.)
+// Memory running out inside the module's code (linked in; this program's
+// operator new fails the Nth allocation while armed). Each allocation of a
+// call is failed in turn: the call ends in E_OUTOFMEMORY with its result and
+// outs untouched, or gives the answer it gives with memory to spare; nothing
+// crashes. (The keypad hook's separator is too short to need the heap.)
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -16,11 +15,7 @@
 #include "module/app.h"
 #include "qvx_test.h"
 
-namespace {
-
-std::atomic<long> g_left{-1};  // allocations that succeed before one fails; -1: never
-
-}  // namespace
+static std::atomic<long> g_left{-1};  // allocations that succeed before one fails; -1: never
 
 void* operator new(std::size_t size) {
   if (g_left >= 0 && g_left.fetch_sub(1) == 0) throw std::bad_alloc();
@@ -41,9 +36,9 @@ namespace qvxtest {
 namespace {
 
 // Runs call(n), which arms g_left = n around the module's code only, for
-// n = -1 (plentiful), 0, 1, ... until a call makes fewer allocations; returns
-// the outcomes that were neither E_OUTOFMEMORY nor the plentiful answer.
-// allocations counts those of a plentiful call.
+// n = -1 (plenty), 0, 1, ... until a call makes fewer allocations; returns the
+// outcomes other than E_OUTOFMEMORY untouched and the answer with plenty, and
+// in allocations how many a call with plenty makes.
 template <typename Call>
 std::string FailEachAllocation(Call call, long& allocations) {
   long left = -1;
@@ -67,55 +62,51 @@ TEST(OutOfMemory, EveryAllocationOfEveryCallFails) {
   ASSERT_EQ(S_OK, qvx::fw::GetServerClassObject(qvx::CLSID_QVXIntl, IID_IClassFactory, factory.put_void()));
   com_ptr<IDispatch> control;
   ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IDispatch, control.put_void()));
-  // Each call's arguments are made before memory is made to run out: their
-  // allocations are the test's, not the module's.
-  const struct Row {
-    const wchar_t* method;
-    std::vector<const wchar_t*> texts;  // in-parameters: a text, or "#n" a long, "~x" a double
-    int outs;                           // text out-parameters after them
-  } rows[] = {
-      {L"ConvertStrToIntlStr", {L"1234567.891", L"#1"}, 0},
-      {L"ConvertFltToIntlStr", {L"~-1234.5", L"#2", L"#1"}, 0},
-      {L"ConvertIntlStrToStr", {L"-1.234.567,89"}, 0},
-      {L"ConvertIntlStrToFlt", {L"-1.234,5"}, 0},
-      {L"ValidateIntlStr", {L"1.234,5"}, 0},
-      {L"SetAutoUpdateOption", {L"#0"}, 0},
-      {L"GetLastAppVersionFromVandrel", {L"QvxTestApp"}, 2},
+  // A method and its arguments: "#n" a long, "$x" a double, "&" a text out, else a text.
+  const std::vector<std::vector<const wchar_t*>> rows = {
+      {L"ConvertStrToIntlStr", L"1234567.891", L"#1"},
+      {L"ConvertFltToIntlStr", L"$-1234.5", L"#2", L"#1"},
+      {L"ConvertIntlStrToStr", L"-1.234.567,89"},
+      {L"ConvertIntlStrToFlt", L"-1.234,5"},
+      {L"ValidateIntlStr", L"1.234,5"},
+      {L"SetAutoUpdateOption", L"#0"},
+      {L"GetLastAppVersionFromVandrel", L"QvxTestApp", L"&", L"&"},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     DISPID id = 0;
-    LPOLESTR name = const_cast<LPOLESTR>(row.method);
+    LPOLESTR name = const_cast<LPOLESTR>(row[0]);
     ASSERT_EQ(S_OK, control->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id));
     auto call = [&](long& left) {
-      std::vector<VARIANT> args(row.texts.size() + row.outs);
-      BSTR outs[2] = {::SysAllocString(L"old"), ::SysAllocString(L"old")};
-      for (size_t i = 0; i < row.texts.size(); ++i) {
-        VARIANT& v = args[args.size() - 1 - i];  // last first
-        const wchar_t* t = row.texts[i];
+      // The arguments are made before memory runs out: their allocations are the test's.
+      std::vector<VARIANT> args(row.size() - 1);  // last first
+      BSTR outs[2] = {}, *out = outs;
+      for (size_t i = 1; i < row.size(); ++i) {
+        VARIANT& v = args[row.size() - 1 - i];
+        const wchar_t* t = row[i];
         if (*t == L'#') V_VT(&v) = VT_I4, V_I4(&v) = _wtol(t + 1);
-        else if (*t == L'~') V_VT(&v) = VT_R8, V_R8(&v) = _wtof(t + 1);
+        else if (*t == L'$') V_VT(&v) = VT_R8, V_R8(&v) = _wtof(t + 1);
+        else if (*t == L'&') *out = ::SysAllocString(L"old"), V_VT(&v) = VT_BYREF | VT_BSTR, V_BSTRREF(&v) = out++;
         else V_VT(&v) = VT_BSTR, V_BSTR(&v) = ::SysAllocString(t);
       }
-      for (int i = 0; i < row.outs; ++i) V_VT(&args[row.outs - 1 - i]) = VT_BYREF | VT_BSTR, V_BSTRREF(&args[row.outs - 1 - i]) = &outs[i];
       DISPPARAMS params = {args.data(), nullptr, static_cast<UINT>(args.size()), 0};
-      VARIANT result;
-      ::VariantInit(&result);
+      Var result;
       g_left = left;
-      const HRESULT hr = control->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
+      const HRESULT hr = control->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result.v, nullptr, nullptr);
       left = g_left.exchange(-1);  // the test's own allocations from here
-      std::string seen;
-      if (hr == E_OUTOFMEMORY)
-        seen = std::string("E_OUTOFMEMORY ") + (V_VT(&result) == VT_EMPTY && !wcscmp(outs[0], L"old") && !wcscmp(outs[1], L"old") ? "untouched" : "touched");
-      else
-        seen = std::to_string(hr) + " " + std::to_string(V_VT(&result)) + " " + NarrowText(V_VT(&result) == VT_BSTR ? V_BSTR(&result) : L"") + " " + NarrowText(outs[0]) + NarrowText(outs[1]);
-      ::VariantClear(&result);
-      for (size_t i = row.outs; i < args.size(); ++i) ::VariantClear(&args[i]);
-      ::SysFreeString(outs[0]), ::SysFreeString(outs[1]);
-      return seen;
+      bool untouched = V_VT(&result.v) == VT_EMPTY;
+      std::string seen = std::to_string(hr) + " " + std::to_string(V_VT(&result.v)) + " " + NarrowText(result.Text());
+      for (BSTR o : outs) {
+        untouched = untouched && (!o || !wcscmp(o, L"old"));
+        seen += " " + NarrowText(o ? o : L"-");
+        ::SysFreeString(o);
+      }
+      for (VARIANT& v : args)
+        if (!(V_VT(&v) & VT_BYREF)) ::VariantClear(&v);
+      return hr == E_OUTOFMEMORY && untouched ? "E_OUTOFMEMORY untouched" : seen;
     };
     long allocations = 0;
-    EXPECT_EQ("", FailEachAllocation(call, allocations)) << NarrowText(row.method);
-    EXPECT_TRUE(allocations > 0 || row.texts[0][0] == L'#') << NarrowText(row.method) << " allocates nothing";
+    EXPECT_EQ("", FailEachAllocation(call, allocations)) << NarrowText(row[0]);
+    EXPECT_TRUE(allocations > 0 || row[1][0] == L'#') << NarrowText(row[0]) << " allocates nothing";
   }
   // Creating a control, through the factory as hosts do.
   long allocations = 0;
