@@ -40,7 +40,7 @@ void CALLBACK CloseDialog(HWND, UINT, UINT_PTR timer, DWORD) {
   ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
-TEST(ContainerTest, WineAtlHostsDrawsAndDestroysTheControl) {
+TEST(ContainerTest, WineAtlHostsRunsVerbsAndDestroysTheControl) {
   ComScope com;
   ASSERT_TRUE(AtlReady());
   qvx::fw::unique_hwnd frame(::CreateWindowW(L"STATIC", L"container", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr,
