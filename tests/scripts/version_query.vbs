@@ -1,11 +1,11 @@
-' The control from VBScript as a host script calls it: literals by value,
-' variables by reference (VT_BYREF|VT_VARIANT), some holding texts, some never
-' assigned; against the English defaults of the test prefix and the reference
-' update server of QVX_UPDATE_SERVERS' list (the user's UpdateServer value set
-' for the run, emptied after: Wine's RegDelete is a stub). Ends with "DONE failures=N".
+' GetLastAppVersionFromVandrel from VBScript: the out-parameters are variables
+' passed by reference (VT_BYREF|VT_VARIANT), holding texts or never assigned.
+' Against the reference update server of QVX_UPDATE_SERVERS' list (the user's
+' UpdateServer value set for the run, emptied after: Wine's RegDelete is a
+' stub). Ends with "DONE failures=N".
 Option Explicit
 Const kKey = "HKCU\Software\Quorvex\QuorvexIntl\UpdateServer"
-Dim failures, shell, list, fields, port, control, text, flags, version, errorText, unsetVersion, unsetError
+Dim failures, shell, list, fields, port, control, version, errorText, unsetVersion, unsetError
 failures = 0
 
 Sub Check(label, actual, expected)
@@ -25,9 +25,7 @@ list.Close
 shell.RegWrite kKey, "127.0.0.1:" & port, "REG_SZ"
 Set control = CreateObject("Quorvex.QuorvexIntl.Internationalization.1")
 
-text = "-1234.5" : flags = 3 : version = "old" : errorText = "old"
-Check "variables", control.ConvertStrToIntlStr(text, flags), "-1,234.5"
-Check "literals", control.convertfltTOintlstr("1234.5", 0, 1), "1,234.50"
+version = "old" : errorText = "old"
 Check "result", control.GetLastAppVersionFromVandrel("QvxTestApp", version, errorText), True
 Check "version and error text", version & "|" & errorText, "4.2.5.0|"
 Check "result (unset variables)", control.GetLastAppVersionFromVandrel("QvxTestApp", unsetVersion, unsetError), True
