@@ -54,7 +54,7 @@ TEST_F(CustomerStore, ReadsTheFirstKeyElseTheSecondWhole) {
   const struct {
     const char* value;
     DWORD type;
-    std::string bytes, read;  // Read() and ReadCustomerKey(); no value falls back to the second key
+    std::string bytes, read;  // Read() and ReadCustomerKey(): no value comes from the second key
   } rows[] = {
       {"Nombre", REG_SZ, Bytes(n255), "1|" + n255 + "||||ABCD "},
       {"Nombre", REG_SZ, n255, "1|" + n255 + "||||ABCD "},  // without its NUL
@@ -121,7 +121,6 @@ TEST(FileVersionTest, ReadsTheFieldsOfTheFirstTranslation) {
     const char* record;  // ReadVersionRecord's result and fields; ReadFileVersion's as the second field
   } rows[] = {
       {TestFile("version_normal.dll"), "1|1.2.3.4|Se\xF1" "al Gesti\xF3n|Normal test file|Normal#B17 extra|normal.dll"},
-      {TestFile("version_commas.dll"), "1|4, 2, 5, 0|-|-|-|commas.dll"},
       {std::string(module.begin(), module.end()),
        "1|4.2.5.0|Quorvex Common Tools|Quorvex  Internationalization Control|QuorvexIntl|QuorvexIntl.ocx"},
       {TestFile("version_none.dll"), "0|-|-|-|-|-"},
