@@ -19,19 +19,10 @@ com_ptr<I> Query(IUnknown* object) {
 HWND g_container = nullptr;
 std::wstring g_shown;  // what a verb showed: "named owned modal" as a property frame should
 
-BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
-  wchar_t name[16] = {};
-  ::GetClassNameW(window, name, 16);
-  if (std::wstring(name) != L"#32770" || !::IsWindowVisible(window)) return TRUE;
-  *reinterpret_cast<HWND*>(found) = window;
-  return FALSE;
-}
-
 // Run by the modal loop of the dialog a verb shows, which it closes.
 void CALLBACK CloseDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND dialog = nullptr;
-  ::EnumThreadWindows(::GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
-  if (!dialog) return;
+  HWND dialog = ::GetActiveWindow();
+  if (!dialog || dialog == g_container) return;
   ::KillTimer(nullptr, timer);
   const std::wstring caption = WindowText(dialog);
   g_shown = caption.find(L"Quorvex Internationalization Control") != std::wstring::npos ? L"named" : caption;

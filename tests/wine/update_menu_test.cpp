@@ -57,8 +57,17 @@ struct Host {
   }
 };
 
-TEST(UpdateMenuTest, TheItemReachesALiveControlAndIsAppendedOnce) {
+TEST(UpdateMenuTest, AppendedOnceUnlessSwitchedOffAndReachingALiveControl) {
   ComScope com;
+  {
+    com_ptr<IDispatch> holder = CreateControl();  // keeps the switch's process alive between embeds
+    Host off;
+    Var no = Var::Bool(false), yes = Var::Bool(true);
+    ASSERT_EQ(S_OK, CallByName(holder.get(), L"SetAutoUpdateOption", {no.v}, nullptr));
+    off.Embed();
+    EXPECT_EQ(L"Zoom|", off.ViewItems()) << "switched off";
+    EXPECT_EQ(S_OK, CallByName(holder.get(), L"SetAutoUpdateOption", {yes.v}, nullptr));
+  }
   Host host;
   HWND first = host.Embed(), second = host.Embed();
   EXPECT_EQ(L"Zoom|-|Actuali&zaciones...|", host.ViewItems()) << "once, on the last popup";
@@ -70,17 +79,6 @@ TEST(UpdateMenuTest, TheItemReachesALiveControlAndIsAppendedOnce) {
   host.Embed();
   EXPECT_EQ(L"Zoom|-|Actuali&zaciones...|", host.ViewItems()) << "a later integration appends nothing";
   EXPECT_EQ(1, host.Choose());
-}
-
-TEST(UpdateMenuTest, SwitchedOffNothingIsAppended) {
-  ComScope com;
-  Host host;
-  com_ptr<IDispatch> holder = CreateControl();  // keeps the switch's process alive between embeds
-  Var off = Var::Bool(false), on = Var::Bool(true);
-  ASSERT_EQ(S_OK, CallByName(holder.get(), L"SetAutoUpdateOption", {off.v}, nullptr));
-  host.Embed();
-  EXPECT_EQ(L"Zoom|", host.ViewItems());
-  EXPECT_EQ(S_OK, CallByName(holder.get(), L"SetAutoUpdateOption", {on.v}, nullptr));
 }
 
 }  // namespace
