@@ -1,32 +1,26 @@
-// The update item on the host's menu, with controls embedded by Wine's own
-// ATL host window as containers embed them: the item appended once to the
-// last popup of the top-level window's bar, and its command reaching a live
-// control's window through the message hook.
+// The update item on the host's menu, with controls embedded by Wine's ATL
+// host window: appended once to the last popup of the top-level window's bar,
+// its command reaching a live control's window.
 #include "qvx_test.h"
 
 namespace qvxtest {
 namespace {
 
-constexpr UINT kShowUpdateProperties = WM_USER + 80, kUpdateItem = 65534;
-
-int g_reports = 0;  // WM_SHOW_UPDATE_PROPERTIES seen by control windows
+int g_reports = 0;
 WNDPROC g_controlProc = nullptr;
 
-// Counted and kept from the control, whose properties dialog would wait for
-// a user (update_dialog_test.cpp drives it).
+// Counted and kept from the control, whose properties dialog would wait for a user.
 LRESULT CALLBACK CountReports(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kShowUpdateProperties) return ++g_reports, 0;
+  if (message == WM_USER + 80) return ++g_reports, 0;  // WM_SHOW_UPDATE_PROPERTIES
   return ::CallWindowProcW(g_controlProc, window, message, wParam, lParam);
 }
 
-// A top-level window whose bar ends with a plain command, and a frame inside
-// it, so that the control's parent is two levels below the bar's owner.
+// Two popups and a plain command on the bar; a frame two levels below its owner.
 struct Host {
-  qvx::fw::unique_hwnd main, frame;
   HMENU bar = ::CreateMenu(), file = ::CreatePopupMenu(), view = ::CreatePopupMenu();
+  qvx::fw::unique_hwnd main, frame;
   Host() {
     EXPECT_TRUE(AtlReady());
-    ::AppendMenuW(file, MF_STRING, 100, L"Abrir");
     ::AppendMenuW(view, MF_STRING, 200, L"Zoom");
     ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"Archivo");
     ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(view), L"Ver");
@@ -36,18 +30,17 @@ struct Host {
     frame.reset(::CreateWindowW(L"STATIC", L"frame", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200, main.get(), nullptr,
                                 nullptr, nullptr));
   }
-  // A control in its own AtlAxWin, once the start-up message has been handled.
-  HWND Embed() {
+  HWND Embed() {  // once the control's start-up message has been handled
     HWND ax = ::CreateWindowW(L"AtlAxWin", kProgId, WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, frame.get(), nullptr,
                               nullptr, nullptr);
     PumpMessages(100);
-    HWND control = ::GetWindow(ax, GW_CHILD);
-    if (control && !g_controlProc) g_controlProc = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(control, GWLP_WNDPROC));
-    if (control) ::SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountReports));
+    if (HWND control = ::GetWindow(ax, GW_CHILD)) {
+      if (!g_controlProc) g_controlProc = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(control, GWLP_WNDPROC));
+      ::SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountReports));
+    }
     return ax;
   }
-  // The texts of the view popup's items ("-" a separator).
-  std::wstring ViewItems() const {
+  std::wstring ViewItems() const {  // "-" for a separator
     std::wstring items;
     for (int i = 0; i < ::GetMenuItemCount(view); ++i) {
       wchar_t text[64] = {};
@@ -56,17 +49,25 @@ struct Host {
     }
     return items;
   }
-  // Reports that one choice of the item brings.
-  int Choose() {
+  int Choose() {  // the reports that one choice of the item brings
     g_reports = 0;
-    ::PostMessageW(main.get(), WM_COMMAND, kUpdateItem, 0);
+    ::PostMessageW(main.get(), WM_COMMAND, 65534, 0);
     PumpMessages(100);
     return g_reports;
   }
 };
 
-TEST(UpdateMenuTest, TheItemReachesALiveControlAndIsAppendedOnce) {
+TEST(UpdateMenuTest, AppendedOnceUnlessSwitchedOffAndReachingALiveControl) {
   ComScope com;
+  {
+    com_ptr<IDispatch> holder = CreateControl();  // keeps the switch's process alive between embeds
+    Host off;
+    Var no = Var::Bool(false), yes = Var::Bool(true);
+    ASSERT_EQ(S_OK, CallByName(holder.get(), L"SetAutoUpdateOption", {no.v}, nullptr));
+    off.Embed();
+    EXPECT_EQ(L"Zoom|", off.ViewItems()) << "switched off";
+    EXPECT_EQ(S_OK, CallByName(holder.get(), L"SetAutoUpdateOption", {yes.v}, nullptr));
+  }
   Host host;
   HWND first = host.Embed(), second = host.Embed();
   EXPECT_EQ(L"Zoom|-|Actuali&zaciones...|", host.ViewItems()) << "once, on the last popup";
@@ -78,19 +79,6 @@ TEST(UpdateMenuTest, TheItemReachesALiveControlAndIsAppendedOnce) {
   host.Embed();
   EXPECT_EQ(L"Zoom|-|Actuali&zaciones...|", host.ViewItems()) << "a later integration appends nothing";
   EXPECT_EQ(1, host.Choose());
-}
-
-TEST(UpdateMenuTest, SwitchedOffNothingIsAppended) {
-  ComScope com;
-  Host host;
-  {
-    com_ptr<IDispatch> holder = CreateControl();  // keeps the switch's process alive between embeds
-    Var off = Var::Bool(false), on = Var::Bool(true);
-    ASSERT_EQ(S_OK, CallByName(holder.get(), L"SetAutoUpdateOption", {off.v}, nullptr));
-    host.Embed();
-    EXPECT_EQ(L"Zoom|", host.ViewItems());
-    EXPECT_EQ(S_OK, CallByName(holder.get(), L"SetAutoUpdateOption", {on.v}, nullptr));
-  }
 }
 
 }  // namespace
