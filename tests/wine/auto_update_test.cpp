@@ -69,26 +69,6 @@ void Follow(HWND dialog, const std::string& script, std::string& notes) {
   }
 }
 
-// Wine's shell takes the http handler from the machine's classes only: the
-// test's own browser is put there for a while, and Wine's put back.
-class ScopedBrowser {
- public:
-  explicit ScopedBrowser(const std::string& command) : saved_(Read()) { Write(command); }
-  ~ScopedBrowser() { Write(saved_); }
-
- private:
-  static constexpr char kKey[] = "Software\\Classes\\http\\shell\\open\\command";
-  static std::string Read() {
-    char text[MAX_PATH * 2] = {};
-    DWORD size = sizeof(text);
-    return ::RegGetValueA(HKEY_LOCAL_MACHINE, kKey, nullptr, RRF_RT_REG_SZ, nullptr, text, &size) ? "" : text;
-  }
-  static void Write(const std::string& text) {
-    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, nullptr, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
-  }
-  const std::string saved_;
-};
-
 class AutoUpdateTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -162,9 +142,18 @@ const std::string kVersions = " [4 . 2 . 0 . 0] [4 . 2 . 5 . 0]", kKept = " [] [
 TEST_F(AutoUpdateTest, Outcomes) {
   const std::string renamed = "Qvx Prueba#1.exe", chm = "help " + TestFile("common\\Ayuda\\Brumo.chm") + " 15 131339\n";
   ::SetEnvironmentVariableA("QVX_OPENED", (temp_ + "opened.txt").c_str());
-  const ScopedBrowser browser("\"" + TestFile("noversion.exe") + "\" \"%1\"");
   const HMODULE help = ::LoadLibraryA(TestFile("help\\hhctrl.ocx").c_str());  // before the module asks by name
   ASSERT_NE(nullptr, help);
+  // Wine's shell takes the http handler from the machine's classes only: the
+  // test's browser is put there for a while, and Wine's put back.
+  const char kBrowser[] = "Software\\Classes\\http\\shell\\open\\command";
+  char wine[MAX_PATH * 2] = {};
+  DWORD size = sizeof wine;
+  ::RegGetValueA(HKEY_LOCAL_MACHINE, kBrowser, nullptr, RRF_RT_REG_SZ, nullptr, wine, &size);
+  auto browse = [&](const std::string& command) {
+    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kBrowser, nullptr, REG_SZ, command.c_str(), DWORD(command.size() + 1));
+  };
+  browse("\"" + TestFile("noversion.exe") + "\" \"%1\"");
   ::CopyFileA(TestFile(kApp.c_str()).c_str(), TestFile(renamed.c_str()).c_str(), FALSE);
   settings_.SetText("WebHost", "127.0.0.1:9");
   const struct {
@@ -216,6 +205,7 @@ TEST_F(AutoUpdateTest, Outcomes) {
   }
   EXPECT_EQ(FileBytes(TestFile("..\\..\\update-servers\\release\\apps\\QvxTestApp\\setup.msi")), Temp("QvxTestApp.msi"));
   EXPECT_EQ("<none>", Temp("Brumo2103.exe"));
+  browse(wine);
   ::DeleteFileA(TestFile(renamed.c_str()).c_str());
   ::FreeLibrary(help);
 }

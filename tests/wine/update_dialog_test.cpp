@@ -82,7 +82,7 @@ TEST_F(UpdateDialogs, StartupCheck) {
       WaitUntil([] { return g_answered.load(); }, 5000);
       SaveScreenshot(dialog, ("info-" + std::string(row.mode) + std::to_string(row.showUpdateErr)).c_str());
       ReadInfo(dialog, &seen);
-    }, IDOK, 5000);
+    }, IDOK);
     EXPECT_EQ(row.seen, seen);
     EXPECT_EQ(row.seen.empty() ? L"" : L"1234,50", g_nested) << "a call inside the dialog's loop";
   }
