@@ -24,12 +24,11 @@ const std::wstring kGroup = L"QvxTestApp - Quorvex Prueba|", kInstalled = kCurre
 
 // The information dialog as "group|state|installed|latest|error", the error
 // as "reason" when it has one and is shown; then the dialog is closed.
-std::wstring ReadInfo(HWND dialog, std::wstring* seen) {
-  for (int id : {319, 314, 315, 316}) *seen += WindowText(::GetDlgItem(dialog, id)) + L"|";
+void ReadInfo(HWND dialog, std::wstring& seen) {
+  for (int id : {319, 314, 315, 316}) seen += WindowText(::GetDlgItem(dialog, id)) + L"|";
   HWND error = ::GetDlgItem(dialog, 318);
-  *seen += WindowText(error).empty() ? L"" : ::IsWindowVisible(error) ? L"reason" : L"hidden reason";
+  seen += WindowText(error).empty() ? L"" : ::IsWindowVisible(error) ? L"reason" : L"hidden reason";
   ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-  return *seen;
 }
 
 // A host's timer calls the control while the start-up dialog runs its modal loop.
@@ -52,6 +51,14 @@ class UpdateDialogs : public ::testing::Test {
     prefs_.Set("AutoUpdate", REG_DWORD, &autoUpdate, sizeof autoUpdate);
     prefs_.Set("ShowUpdateErr", REG_DWORD, &showUpdateErr, sizeof showUpdateErr);
     deployment_.SetText("UpdateServer", "127.0.0.1:" + std::to_string(Port(mode)));
+  }
+  // The properties, opened from the host's menu item, answered by user().
+  void ChooseUpdateItem(const std::function<void(HWND)>& user) {
+    AtlHost host;
+    WithDialog(kProperties, [&] {
+      ::PostMessageW(host.main.get(), WM_COMMAND, 65534, 0);
+      PumpMessages(300);
+    }, user);
   }
   ComScope com_;
   ScratchKey deployment_{HKEY_CURRENT_USER, qvx::kDeploymentKey};
@@ -81,28 +88,20 @@ TEST_F(UpdateDialogs, StartupCheck) {
     }, [&](HWND dialog) {
       WaitUntil([] { return g_answered.load(); }, 5000);
       SaveScreenshot(dialog, ("info-" + std::string(row.mode) + std::to_string(row.showUpdateErr)).c_str());
-      ReadInfo(dialog, &seen);
+      ReadInfo(dialog, seen);
     }, IDOK);
     EXPECT_EQ(row.seen, seen);
     EXPECT_EQ(row.seen.empty() ? L"" : L"1234,50", g_nested) << "a call inside the dialog's loop";
   }
 }
 
-// The menu item opens the properties: "..." asks the server at once and shows
-// the outcome, up to date too; unchecking 310 disables 312 and keeps its
-// mark; "Aceptar" stores both.
+// Unchecking 310 disables 312 and keeps its mark; "Aceptar" stores both.
 TEST_F(UpdateDialogs, Properties) {
-  Prefer(0, 0, "normal");
-  AtlHost host;
-  std::wstring steps, info;
-  WithDialog(kProperties, [&] {
-    ::PostMessageW(host.main.get(), WM_COMMAND, 65534, 0);
-    PumpMessages(300);
-  }, [&](HWND dialog) {
+  Prefer(0, 0, "refused");
+  std::wstring steps;
+  ChooseUpdateItem([&](HWND dialog) {
     SaveScreenshot(dialog, "properties");
     HWND autoUpdate = ::GetDlgItem(dialog, 310), showErr = ::GetDlgItem(dialog, 312);
-    WithDialog(kInfo, [&] { ::SendMessageW(::GetDlgItem(dialog, 311), BM_CLICK, 0, 0); },
-               [&](HWND shown) { ReadInfo(shown, &info); }, IDOK);
     for (HWND click : {dialog, autoUpdate, showErr, autoUpdate}) {
       if (click != dialog) ::SendMessageW(click, BM_CLICK, 0, 0);
       steps += std::to_wstring(::SendMessageW(autoUpdate, BM_GETCHECK, 0, 0)) +
@@ -110,10 +109,21 @@ TEST_F(UpdateDialogs, Properties) {
     }
     ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   });
-  EXPECT_EQ(kGroup + (kCurrent ? L"Actualizado|" : L"Desactualizado|") + kInstalled + L"4.2.5.0|", info);
   EXPECT_EQ(L"0-0 1+0 1+1 0-1 ", steps) << "310 checked, enabled (+) or not, 312 checked";
   EXPECT_EQ(std::string("\0\0\0\0", 4), prefs_.Get("AutoUpdate"));
   EXPECT_EQ(std::string("\1\0\0\0", 4), prefs_.Get("ShowUpdateErr"));
+}
+
+// "..." asks the server at once and shows the outcome, up to date too.
+TEST_F(UpdateDialogs, CheckNowFromProperties) {
+  Prefer(0, 0, "normal");
+  std::wstring info;
+  ChooseUpdateItem([&](HWND dialog) {
+    WithDialog(kInfo, [&] { ::SendMessageW(::GetDlgItem(dialog, 311), BM_CLICK, 0, 0); },
+               [&](HWND shown) { ReadInfo(shown, info); }, IDOK);
+    ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_EQ(kGroup + (kCurrent ? L"Actualizado|" : L"Desactualizado|") + kInstalled + L"4.2.5.0|", info);
 }
 
 // A latest version with blanks is shown without them; "Solicitar
