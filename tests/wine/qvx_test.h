@@ -157,12 +157,11 @@ bool WaitUntil(Test test, DWORD ms = 20000) {
     if (::GetTickCount() - start > ms) return false;
   return true;
 }
-// The user of a modal dialog: runs call() on this thread while another waits
-// (until call() returns, at most ms) for a visible dialog titled title and
-// hands it to user(). A dialog still open 1.5 s later is ended with close
-// (an open "Quorvex Ingenieros" box answered Yes first), one that never came
-// too, so that no row hangs. Returns "" or what went wrong: "[no dialog]",
-// "[still open]".
+// A modal dialog's user: runs call() while another thread waits (until call()
+// returns, at most ms) for a visible dialog titled title and hands it to user().
+// So that no row hangs, a dialog left open 1.5 s after (or whatever came
+// instead) is ended with close, an open "Quorvex Ingenieros" box answered Yes
+// first. Returns "", "[no dialog]" or "[still open]".
 std::string WithDialog(const wchar_t* title, const std::function<void()>& call,
                        const std::function<void(HWND)>& user, WPARAM close = IDCANCEL, DWORD ms = 30000);
 
