@@ -235,7 +235,7 @@ TEST_F(AutoUpdateTest, CustomerRecordAndTemporaryFolder) {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, fallback_.path(), qvx::MakerRegistryView());
   }
   Record(customer_);
-  const std::string deep = temp_ + std::string(240, 'd');
+  const std::string deep = temp_ + std::string(250 - temp_.size(), 'd');  // itself fits, the installer not
   ::CreateDirectoryA(deep.c_str(), nullptr);
   ::SetEnvironmentVariableA("TMP", (deep + "\\").c_str());
   EXPECT_EQ("TRUE check=1" + kKept,
