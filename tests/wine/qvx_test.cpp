@@ -1,12 +1,12 @@
 #include "qvx_test.h"
 
-#include <commctrl.h>
-
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace qvxtest {
 
@@ -156,20 +156,6 @@ void SendKey(WORD vk, bool up) {
   ::SendInput(1, &input, sizeof input);
 }
 
-void ClickWindow(HWND window) {
-  RECT r;
-  ::GetWindowRect(window, &r);
-  INPUT in[3] = {};
-  const DWORD flags[3] = {MOUSEEVENTF_MOVE, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
-  for (int i = 0; i < 3; ++i) {
-    in[i].type = INPUT_MOUSE;
-    in[i].mi.dx = (r.left + r.right) / 2 * 65535 / (::GetSystemMetrics(SM_CXSCREEN) - 1);
-    in[i].mi.dy = (r.top + r.bottom) / 2 * 65535 / (::GetSystemMetrics(SM_CYSCREEN) - 1);
-    in[i].mi.dwFlags = flags[i] | MOUSEEVENTF_ABSOLUTE;
-  }
-  ::SendInput(3, in, sizeof(INPUT));
-}
-
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD ms) {
   for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start < ms; ::Sleep(20)) {
     HWND found = ::FindWindowW(className, title);
@@ -283,23 +269,16 @@ std::vector<DWORD> ScreenPixels(const RECT& r) {
   return pixels;
 }
 
-int PixelsUnlike(HWND window, COLORREF background) {
-  RECT r;
+int PixelsUnlikeBackground(HWND window, HWND dialog) {
+  RECT r, d;
   if (!::IsWindowVisible(window) || !::GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return 0;
-  const DWORD bg = RGB(GetBValue(background), GetGValue(background), GetRValue(background));  // DIBs hold BGR
+  ::GetWindowRect(dialog, &d);
+  const RECT corner = {d.right - 8, d.bottom - 8, d.right - 7, d.bottom - 7};  // inside the frame, by no control
+  const DWORD background = ScreenPixels(corner)[0] & 0xFFFFFF;
   int unlike = 0;
-  for (DWORD p : ScreenPixels(r)) unlike += (p & 0xFFFFFF) != bg;
+  for (DWORD p : ScreenPixels(r)) unlike += (p & 0xFFFFFF) != background;
   return unlike;
 }
-
-COLORREF BackgroundOf(HWND dialog) {
-  RECT r;
-  ::GetWindowRect(dialog, &r);
-  const RECT corner = {r.right - 8, r.bottom - 8, r.right - 7, r.bottom - 7};  // inside the frame, by no control
-  const DWORD p = ScreenPixels(corner)[0];
-  return RGB(GetBValue(p), GetGValue(p), GetRValue(p));
-}
-
 
 void SaveScreenshot(HWND window, const char* name) {
   const char* folder = std::getenv("QVX_SCREENSHOTS");
@@ -331,80 +310,29 @@ std::string NarrowText(const std::wstring& text) {
   return out;
 }
 
-// The download dialog's result, OK, Cancel, auto-check, Help and progress controls.
-constexpr int kOk = 337, kCancel = 339, kCheck = 340, kHelp = 323, kResult = 336, kProgress = 330;
-
-// The user: a script of steps separated by "|": "=text" waits (8 s) until
-// the result text contains text, "ok", "cancel" and "check" click, "esc"
-// and "f1" press, "link:ID" takes a link with the keyboard, "help" is the
-// (hidden) Help button's click, "yes" and "no" answer the question,
-// "shot:name" saves a screenshot, "~ms" pauses, "key:text" and
-// "number:text" type, "pos:N" waits for the progress bar's position N,
-// "top:N" and "box:N" expect its upper end N and the check box shown (1) or
-// not (0). What went wrong is noted.
-std::string DriveDialog(const wchar_t* caption, const std::string& script) {
+std::string WithDialog(const wchar_t* title, const std::function<void()>& call,
+                       const std::function<void(HWND)>& user, WPARAM close, DWORD ms) {
+  std::atomic<bool> returned{false};
   std::string notes;
-  HWND dialog = WaitForWindow(L"#32770", caption, 40000);
-  if (!dialog) return "[no dialog]";
-  std::istringstream steps(script);
-  for (std::string step; std::getline(steps, step, '|');) {
-    const DWORD start = ::GetTickCount();
-    auto until = [&](auto done) {
-      while (!done() && ::GetTickCount() - start < 8000) ::Sleep(20);
-      return done();
-    };
-    if (step[0] == '=') {
-      const std::string want = step.substr(1);
-      if (!until([&] { return NarrowText(WindowText(::GetDlgItem(dialog, kResult))).find(want) != std::string::npos; }))
-        notes += "[" + want + "? " + NarrowText(WindowText(::GetDlgItem(dialog, kResult))) + "]";
-    } else if (step == "ok" || step == "cancel" || step == "check") {
-      // The button's own click: real pointer clicks on the same spot were
-      // lost now and then under Xvfb without a window manager.
-      ::Sleep(300);
-      ::PostMessageW(::GetDlgItem(dialog, step == "ok" ? kOk : step == "cancel" ? kCancel : kCheck), BM_CLICK, 0, 0);
-    } else if (step == "help") {
-      ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(kHelp, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, kHelp)));
-      ::Sleep(300);
-    } else if (step == "esc" || step == "f1" || step.rfind("link:", 0) == 0) {
-      if (step[0] == 'l')  // the dialog's own focus move, as the Tab key makes it
-        ::PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, std::stoi(step.substr(5)))), TRUE);
-      ::Sleep(200);
-      ::SetForegroundWindow(dialog);
-      PressKey(step == "esc" ? VK_ESCAPE : step == "f1" ? VK_F1 : VK_RETURN);
-      ::Sleep(300);
-    } else if (step.rfind("top:", 0) == 0 || step.rfind("box:", 0) == 0) {
-      const LRESULT seen = step[0] == 't' ? ::SendDlgItemMessageW(dialog, kProgress, PBM_GETRANGE, FALSE, 0)
-                                          : ::IsWindowVisible(::GetDlgItem(dialog, kCheck));
-      if (seen != std::stoi(step.substr(4))) notes += "[" + step.substr(0, 3) + " " + std::to_string(seen) + "]";
-    } else if (step == "yes" || step == "no") {
-      HWND question = WaitForWindow(L"#32770", L"Quorvex Ingenieros", 3000);
-      if (!question) notes += "[no question]";
-      else ::PostMessageW(question, WM_COMMAND, step == "yes" ? IDYES : IDNO, 0);
-      ::Sleep(300);
-    } else if (step[0] == '~') {
-      ::Sleep(std::stoul(step.substr(1)));
-    } else if (step.rfind("key:", 0) == 0 || step.rfind("number:", 0) == 0) {  // the user types
-      const bool key = step[0] == 'k';
-      ::SetDlgItemTextA(dialog, key ? 3002 : 1040, step.substr(key ? 4 : 7).c_str());
-    } else if (step.rfind("shot:", 0) == 0) {
-      ::Sleep(300);
-      SaveScreenshot(dialog, step.substr(5).c_str());
-    } else if (step.rfind("pos:", 0) == 0) {
-      const int want = std::stoi(step.substr(4));
-      if (!until([&] { return ::SendDlgItemMessageW(dialog, kProgress, PBM_GETPOS, 0, 0) >= want; }))
-        notes += "[pos " + std::to_string(::SendDlgItemMessageW(dialog, kProgress, PBM_GETPOS, 0, 0)) + "]";
+  std::thread thread([&] {
+    HWND dialog = nullptr;
+    WaitUntil([&] { return returned || (dialog = ShownDialog(title)) != nullptr; }, ms);
+    if (!dialog) {
+      notes = "[no dialog]";
+      if (!returned) dialog = ShownDialog(nullptr);  // whatever came instead, so that call() ends
+    } else {
+      user(dialog);
+      if (!WaitUntil([&] { return !::IsWindow(dialog); }, 1500)) notes = "[still open]";
     }
-  }
-  // A dialog still open after the script fails the row instead of hanging
-  // it: an open question is answered Yes, else Cancel is clicked (a click
-  // under an open question would stack a second one), until it is gone.
-  for (int i = 0; i < 75 && ::IsWindow(dialog); ++i) ::Sleep(20);
-  if (::IsWindow(dialog)) notes += "[still open]";
-  for (int i = 0; i < 50 && ::IsWindow(dialog); ++i) {
-    if (HWND question = ShownDialog(L"Quorvex Ingenieros")) ::PostMessageW(question, WM_COMMAND, IDYES, 0);
-    else ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(kCancel, BN_CLICKED), 0);
-    ::Sleep(200);
-  }
+    // A click under an open question would stack a second one: the question first.
+    for (int i = 0; i < 50 && dialog && ::IsWindow(dialog); ++i, ::Sleep(200)) {
+      if (HWND question = ShownDialog(L"Quorvex Ingenieros")) ::PostMessageW(question, WM_COMMAND, IDYES, 0);
+      else ::PostMessageW(dialog, WM_COMMAND, close, 0);
+    }
+  });
+  call();
+  returned = true;
+  thread.join();
   return notes;
 }
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -142,7 +143,6 @@ struct AtlHost {
 int PumpMessages(DWORD ms);
 void SendKey(WORD vk, bool up);
 inline void PressKey(WORD vk) { SendKey(vk, false), SendKey(vk, true); }
-void ClickWindow(HWND window);  // a real left click at its centre
 // Polls (from another thread) for a visible top-level window; nullptr after ms.
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD ms);
 std::wstring WindowText(HWND window);
@@ -157,6 +157,13 @@ bool WaitUntil(Test test, DWORD ms = 20000) {
     if (::GetTickCount() - start > ms) return false;
   return true;
 }
+// A modal dialog's user: runs call() while another thread waits (until call()
+// returns, at most ms) for a visible dialog titled title and hands it to user().
+// So that no row hangs, a dialog left open 1.5 s after (or whatever came
+// instead) is ended with close, an open "Quorvex Ingenieros" box answered Yes
+// first. Returns "", "[no dialog]" or "[still open]".
+std::string WithDialog(const wchar_t* title, const std::function<void()>& call,
+                       const std::function<void(HWND)>& user, WPARAM close = IDCANCEL, DWORD ms = 30000);
 
 // The servers that tools/update-servers or tools/mail-servers started for a
 // test: listVariable names their servers.txt ("<mode> <port>" lines).
@@ -164,15 +171,11 @@ std::string ServersFolder(const char* listVariable);
 int ServerPort(const char* listVariable, const std::string& mode);
 // A file's bytes; "<none>" when it cannot be read.
 std::string FileBytes(const std::string& path);
-// How many screen pixels of a visible window differ from a colour: what it really drew.
-int PixelsUnlike(HWND window, COLORREF background);
-// A dialog's background colour as the screen shows it (near its bottom right corner).
-COLORREF BackgroundOf(HWND dialog);
+// How many screen pixels of a visible window differ from a dialog's
+// background (near its bottom right corner): what it really drew.
+int PixelsUnlikeBackground(HWND window, HWND dialog);
 // With QVX_SCREENSHOTS set to a folder, the window as the screen shows it, in <folder>\<name>.bmp.
 void SaveScreenshot(HWND window, const char* name);
-// Drives the download dialog with the given caption through a script (see
-// qvx_test.cpp); returns what went wrong, "" when nothing did.
-std::string DriveDialog(const wchar_t* caption, const std::string& script);
 std::string NarrowText(const std::wstring& text);  // non-ASCII as "?"
 
 }  // namespace qvxtest

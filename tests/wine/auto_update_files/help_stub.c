@@ -1,6 +1,4 @@
-/* A stand-in for HTML Help (hhctrl.ocx), loaded by the download dialog tests
-   before the module asks for it by name: each call appends
-   "help <file> <command> <data>" to the file named by QVX_OPENED. */
+/* HTML Help's stand-in: each call appends "help <file> <command> <data>" to the file QVX_OPENED names. */
 #include <windows.h>
 #include <stdio.h>
 

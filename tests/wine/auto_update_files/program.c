@@ -1,6 +1,5 @@
-/* The programs of the download dialog tests are opened for their resources.
-   Run with arguments, as the browser that the tests register for http, one
-   appends "open <arguments>" to the file named by QVX_OPENED. */
+/* Opened for its resources; run with arguments, as the tests' http browser,
+   it appends "open <arguments>" to the file QVX_OPENED names. */
 #include <windows.h>
 #include <stdio.h>
 
