@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <sstream>
 
 #include "common/maker_registry.h"
@@ -240,6 +241,28 @@ TEST_F(AutoUpdateTest, CustomerRecordAndTemporaryFolder) {
   ::SetEnvironmentVariableA("TMP", (deep + "\\").c_str());
   EXPECT_EQ("TRUE check=1" + kKept,
             Run("AutoUpdateExt2", "normal", kApp, kAvailable + "|ok|=La ruta de la carpeta temporal es demasiado larga|cancel"));
+}
+
+// Temporary folders on disks that refuse the installer (tools/scratch-disks):
+// one fills up part way through, one is read-only. The platform's reason
+// shows and no file is left behind.
+TEST_F(AutoUpdateTest, DisksThatRefuseTheInstaller) {
+  const char* disks = std::getenv("QVX_SCRATCH_DISKS");
+  ASSERT_TRUE(disks) << "QVX_SCRATCH_DISKS must name the folder of tools/scratch-disks";
+  Record(customer_);
+  const std::string readonly = std::string(disks) + "\\readonly\\";
+  const HANDLE made = ::CreateFileA((readonly + "x").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  const DWORD refused = made == INVALID_HANDLE_VALUE ? ::GetLastError() : (::CloseHandle(made), 0);
+  for (const auto& [folder, reason] : {std::pair(std::string(disks) + "\\full\\", DWORD(ERROR_DISK_FULL)),
+                                       std::pair(readonly, refused)}) {
+    char text[256] = {};
+    ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, reason, 0, text, sizeof text, nullptr);
+    const std::string shown = std::string(text).substr(0, std::string(text).find_first_of("\r\n"));
+    ASSERT_FALSE(shown.empty()) << reason;
+    ::SetEnvironmentVariableA("TMP", folder.c_str());
+    EXPECT_EQ("FALSE [] [-] [-]", Run("AutoUpdate", "normal", kApp, kAvailable + "|ok|=" + shown + "|cancel")) << folder;
+    EXPECT_EQ("<none>", FileBytes(folder + "QvxTestApp.msi"));
+  }
 }
 
 }  // namespace
