@@ -1,12 +1,8 @@
-// The parsers of outside text over arbitrary input, the first byte picking one (and sizing the pieces
-// a server's reply arrives in): nothing may crash or trip a sanitizer, and each result must keep what
-// its callers rely on.
+// The parsers of outside text over arbitrary input, the first byte picking one (and sizing the pieces a reply
+// arrives in): nothing may crash or trip a sanitizer, and each result must keep what its callers rely on.
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
 #include <cstring>
-#include <memory>
-#include <string>
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -63,11 +59,11 @@ void ServerText(const std::string& input) {
 
 // An address that parses reaches a connection unchanged; a mailbox that passes is safe in a mail header.
 void Deployment(const std::string& text) {
-  const std::string hostChars = "-_.0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  static const char kHostChars[] = "-_.0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
   if (const auto address = ParseServerAddress(text, 80)) {
     const auto again = ParseServerAddress(address->host + ":" + std::to_string(address->port), 1);
     if (address->host.empty() || address->host.size() > 253 || address->port < 1 || address->port > 65535 ||
-        address->host.find_first_not_of(hostChars) != std::string::npos || !again || again->host != address->host ||
+        address->host.find_first_not_of(kHostChars) != std::string::npos || !again || again->host != address->host ||
         again->port != address->port)
       __builtin_trap();
   }

@@ -8,12 +8,8 @@
 
 namespace qvx::mail {
 
-// The server's next move: bytes ("" closes), or silence of ms (for ever when nothing follows).
-// "!poll" and "!recv" make that call fail.
-struct Event {
-  std::string bytes;
-  long ms = 0;
-};
+// The server's next move: bytes ("" closes, "!poll" and "!recv" make that call fail), or ms of silence.
+struct Event { std::string bytes; long ms = 0; };
 
 // The script, and what the client did: the first line of each send ("|" between), each error set.
 struct Peer {

@@ -1,9 +1,3 @@
-#include <cstdint>
-#include <optional>
-#include <string>
-#include <utility>
-#include <vector>
-
 #include <gtest/gtest.h>
 
 #include "common/request_encoding.h"
@@ -58,22 +52,21 @@ TEST(FirstNonEmptyLine, Cases) {
       {{limit + "4.2.5.0\n"}, ended},                                  // blank lines streamed without end
       {{std::string(kReplyReadMax + 1, '7')}, ended},
   };
-  for (auto& c : cases) {
-    const std::string story = c.chunks.empty() ? "(empty body)" : c.chunks[0].value_or("(failure)").substr(0, 20);
+  for (size_t row = 0; row < std::size(cases); ++row) {
+    auto& chunks = cases[row].chunks;
     int reads = 0;
     auto reader = [&](char* buffer, size_t size) -> std::ptrdiff_t {  // one chunk per read, cut to the buffer
       ++reads;
-      if (c.chunks.empty()) return 0;
-      if (!c.chunks.front()) return -1;
-      const size_t n = c.chunks.front()->copy(buffer, size);
-      if (c.chunks.front()->erase(0, n).empty()) c.chunks.erase(c.chunks.begin());
+      if (chunks.empty() || !chunks.front()) return chunks.empty() ? 0 : -1;
+      const size_t n = chunks.front()->copy(buffer, size);
+      if (chunks.front()->erase(0, n).empty()) chunks.erase(chunks.begin());
       return n;
     };
     std::string line = "previous";
     const ReplyLine result = FirstNonEmptyLine(reader, line);
-    EXPECT_EQ(c.line, result == ReplyLine::Found ? line : result == ReplyLine::Ended ? ended + line : "(failed)" + line)
-        << story;
-    EXPECT_LE(reads, static_cast<int>(kReplyReadMax / 1024) + 1) << story << ": reading stops at the limit";
+    const std::string got = result == ReplyLine::Found ? line : (result == ReplyLine::Ended ? ended : "(failed)") + line;
+    EXPECT_EQ(cases[row].line, got) << "row " << row;
+    EXPECT_LE(reads, static_cast<int>(kReplyReadMax / 1024) + 1) << "row " << row << ": reading stops at the limit";
   }
 }
 
@@ -81,22 +74,19 @@ TEST(FirstNonEmptyLine, Cases) {
 TEST(InfoState, ViewOfEachState) {
   const std::pair<int, int> rows[] = {{update::Current, IDS_INFO_CURRENT}, {update::Outdated, IDS_INFO_OUTDATED},
                                       {update::Unchecked, IDS_INFO_UNCHECKED}, {7, IDS_INFO_UNDETERMINED}};
-  for (const auto& [state, text] : rows) {
-    EXPECT_EQ(text, update::ViewOfState(state).textId) << state;
-    EXPECT_EQ(state == update::Unchecked, update::ViewOfState(state).showError) << state;
-  }
+  for (const auto& [state, text] : rows)
+    EXPECT_EQ(std::make_pair(text, state == update::Unchecked),
+              std::make_pair(update::ViewOfState(state).textId, update::ViewOfState(state).showError)) << state;
 }
 
 // A reply: the version as shown | the package's version | its file name piece.
 TEST(DownloadText, VersionsAndReplies) {
   const std::pair<std::string, std::string> rows[] = {
-      {"4.2.5.0", "4 . 2 . 5 . 0||"},
-      {" 4, 2, 5,0 ", "4 . 2 . 5 . 0||"},                               // blanks go, commas shown as points
+      {"4.2.5.0", "4 . 2 . 5 . 0||"}, {" 4, 2, 5,0 ", "4 . 2 . 5 . 0||"},  // blanks go, commas shown as points
       {"4.2.5.0#Brumo#2.1.0.3", "4 . 2 . 5 . 0|2.1.0.3|2103"},          // the package after the marker
-      {"4.2.5.0#Brumo#", "4 . 2 . 5 . 0||"},
+      {"4.2.5.0#Brumo#", "4 . 2 . 5 . 0||"}, {"#Brumo#1", "|1|1"},
       {"4.2.5.0#Brumo#..\\..\\x", "4 . 2 . 5 . 0|..\\..\\x|x"},        // no folder from server text
       {"4.2.5.0#Brumo#2.1#Brumo#0", "4 . 2 . 5 . 0|2.10|210"},          // every marker after the first goes
-      {"#Brumo#1", "|1|1"},
   };
   for (const auto& [reply, expected] : rows) {
     const VersionReply split = SplitVersionReply(reply);
@@ -112,16 +102,14 @@ TEST(DownloadText, InstallerPaths) {
       {temp, "Tramitex", "2103", "", true, "C:\\T\\Brumo2103.exe"},
       {temp, "Tramitex", "2103", "zip", true, "C:\\T\\Brumo2103.zip"},  // one extension for both
       {temp, "Tramitex", "", "", true, "-"},                            // a package version that left nothing
-      {temp, "", "1", "", false, "-"},
+      {temp, "", "1", "", false, "-"}, {temp, "..", "1", "", false, "-"},
       {temp, "Tramitex", "1", "..\\x", false, "-"},                     // the extension cannot leave the folder
-      {temp, "..", "1", "", false, "-"},
       {longTemp, "T", "1", "", false, longTemp + "T.msi"},              // 259 characters fit
       {longTemp, "Tr", "1", "", false, "-"},                            // 260 do not
   };
-  for (const auto& row : rows) {
+  for (const auto& row : rows)
     EXPECT_EQ(row.path, InstallerPath(row.folder, row.app, row.tag, row.ext, row.package).value_or("-"))
         << row.app << " " << row.ext << " " << row.folder.size();
-  }
 }
 
 TEST(DownloadText, RequestsRefusalsAndAddresses) {
@@ -146,7 +134,7 @@ TEST(DownloadText, RequestsRefusalsAndAddresses) {
 TEST(DownloadState, TableAndFlow) {
   using O = OkAction;
   using E = EscapeAction;
-  const std::pair<OkAction, EscapeAction> rows[] = {
+  const std::pair<O, E> rows[] = {
       {O::CloseCancel, E::Close}, {O::Stop, E::Ignore},        {O::Stop, E::Ignore},        {O::CloseOk, E::Close},
       {O::Download, E::Close},    {O::CloseOk, E::Ask},        {O::CloseCancel, E::Close}, {O::Download, E::Close},
       {O::CloseCancel, E::Close}, {O::CloseCancel, E::Close}, {O::CloseCancel, E::Close},  // 10: any other value
@@ -156,9 +144,8 @@ TEST(DownloadState, TableAndFlow) {
     flow.state = state;
     EXPECT_EQ(rows[state], std::make_pair(flow.OnOk(), flow.OnEscape())) << state;
   }
-  EXPECT_EQ("E: x", ResultText(ViewOfState(7), "E: %s", "x", "undefined"));
-  EXPECT_EQ("E: undefined", ResultText(ViewOfState(8), "E: %s", "", "undefined"));
-  EXPECT_EQ("E: %s", ResultText(ViewOfState(4), "E: %s", "x", "undefined"));
+  for (const auto& [state, error, text] : {std::tuple{7, "x", "E: x"}, {8, "", "E: undefined"}, {4, "x", "E: %s"}})
+    EXPECT_EQ(text, ResultText(ViewOfState(state), "E: %s", error, "undefined")) << state;
   DownloadFlow flow;
   std::string seen;
   for (int i = 0; i < 4; ++i) flow.DownloadFailed(), seen += std::to_string(flow.state);
