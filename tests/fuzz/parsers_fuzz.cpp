@@ -20,12 +20,14 @@ namespace {
 
 using namespace qvx;
 
+void Require(bool kept) { if (!kept) __builtin_trap(); }
+
 // Any settings, flags, decimals, value and text.
 void NumberText(FuzzedDataProvider& in) {
-  const intl::NumberSettings s{in.ConsumeRandomLengthString(4), in.ConsumeRandomLengthString(4),
-                               in.ConsumeRandomLengthString(4), in.ConsumeIntegral<long>(),
-                               in.ConsumeIntegral<long>(),      in.ConsumeIntegral<long>()};
-  const long flags = in.ConsumeIntegral<long>(), decimals = in.ConsumeIntegral<long>();
+  auto word = [&] { return in.ConsumeRandomLengthString(4); };
+  auto number = [&] { return in.ConsumeIntegral<long>(); };
+  const intl::NumberSettings s{word(), word(), word(), number(), number(), number()};
+  const long flags = number(), decimals = number();
   const uint64_t bits = in.ConsumeIntegral<uint64_t>();
   double value;
   std::memcpy(&value, &bits, sizeof value);
@@ -42,33 +44,31 @@ void Versions(FuzzedDataProvider& in) {
                     c = in.ConsumeRemainingBytesAsString();
   auto sign = [](const std::string& x, const std::string& y) { return std::clamp(CompareVersions(x, y), -1, 1); };
   const int ab = sign(a, b), bc = sign(b, c), ac = sign(a, c);
-  if (sign(a, a) != 0 || ab != -sign(b, a) || (ab <= 0 && bc <= 0 && ac > 0) || (ab >= 0 && bc >= 0 && ac < 0))
-    __builtin_trap();
+  Require(sign(a, a) == 0 && ab == -sign(b, a) && !(ab <= 0 && bc <= 0 && ac > 0) && !(ab >= 0 && bc >= 0 && ac < 0));
 }
 
 // Whatever decodes is exactly what the encoder makes of the result; a text without NUL comes back.
 void ServerText(const std::string& input) {
   const std::string plain = DecodeServerText(input);
   const auto unscrambled = UnscrambleText(input);
-  if (unscrambled ? plain != *unscrambled || ScrambleText(plain) != input : plain != kDecodeErrorText) __builtin_trap();
-  if (const auto fields = DecodeRequestText(input); fields && EncodeRequestText(*fields) != input) __builtin_trap();
-  if (input.find('\0') == std::string::npos &&
-      (UnscrambleText(ScrambleText(input)) != input || DecodeRequestText(EncodeRequestText(input)) != input))
-    __builtin_trap();
+  Require(unscrambled ? plain == *unscrambled && ScrambleText(plain) == input : plain == kDecodeErrorText);
+  const auto fields = DecodeRequestText(input);
+  Require(!fields || EncodeRequestText(*fields) == input);
+  Require(input.find('\0') != std::string::npos ||
+          (UnscrambleText(ScrambleText(input)) == input && DecodeRequestText(EncodeRequestText(input)) == input));
 }
 
 // An address that parses reaches a connection unchanged; a mailbox that passes is safe in a mail header.
 void Deployment(const std::string& text) {
-  static const char kHostChars[] = "-_.0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
   if (const auto address = ParseServerAddress(text, 80)) {
     const auto again = ParseServerAddress(address->host + ":" + std::to_string(address->port), 1);
-    if (address->host.empty() || address->host.size() > 253 || address->port < 1 || address->port > 65535 ||
-        address->host.find_first_not_of(kHostChars) != std::string::npos || !again || again->host != address->host ||
-        again->port != address->port)
-      __builtin_trap();
+    const size_t bad = address->host.find_first_not_of("-_.0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    Require(!address->host.empty() && address->host.size() <= 253 && bad == std::string::npos);
+    Require(address->port >= 1 && address->port <= 65535 && again && again->host == address->host &&
+            again->port == address->port);
   }
   const auto unsafe = [](unsigned char c) { return c <= ' ' || c == 0x7F || c == '<' || c == '>' || c == '"'; };
-  if (IsMailboxAddress(text) && (text.size() > 254 || std::any_of(text.begin(), text.end(), unsafe))) __builtin_trap();
+  Require(!IsMailboxAddress(text) || (text.size() <= 254 && std::none_of(text.begin(), text.end(), unsafe)));
 }
 
 // The update server's version line, package split, installer path (the application's name from the
@@ -80,41 +80,39 @@ void UpdateReply(const std::string& body, size_t piece) {
     const size_t n = body.copy(buffer, std::min(room, piece), at);
     return at += n, static_cast<std::ptrdiff_t>(n);
   };
-  if (FirstNonEmptyLine(reader, line) == ReplyLine::Found &&
-      (line.empty() || line.find('\n') != std::string::npos || body.find(line) == std::string::npos))
-    __builtin_trap();
-  if (at > kReplyReadMax + 4096) __builtin_trap();  // a stream of blank lines cannot hold the caller
+  if (FirstNonEmptyLine(reader, line) == ReplyLine::Found)
+    Require(!line.empty() && line.find('\n') == std::string::npos && body.find(line) != std::string::npos);
+  Require(at <= kReplyReadMax + 4096);  // a stream of blank lines cannot hold the caller
   const VersionReply reply = SplitVersionReply(line);
   FormatVersionForDisplay(reply.application);
   const std::string tag = PackageFileTag(reply.package), temp = "C:\\Temp\\";
-  if (!std::all_of(tag.begin(), tag.end(), [](unsigned char c) { return std::isalnum(c); })) __builtin_trap();
+  Require(std::all_of(tag.begin(), tag.end(), [](unsigned char c) { return std::isalnum(c); }));
   for (const bool package : {false, true}) {
     const auto path = InstallerPath(temp, reply.application, tag, "", package);
-    if (path && (path->compare(0, temp.size(), temp) != 0 || path->size() >= 260 ||
-                 path->find_first_of("\\/:*?\"<>|", temp.size()) != std::string::npos))
-      __builtin_trap();
+    Require(!path || (path->compare(0, temp.size(), temp) == 0 && path->size() < 260 &&
+                      path->find_first_of("\\/:*?\"<>|", temp.size()) == std::string::npos));
   }
-  if (RefusalReason(body.data(), body.size()) && body.compare(0, 7, "@ERROR@") != 0) __builtin_trap();
+  Require(!RefusalReason(body.data(), body.size()) || body.compare(0, 7, "@ERROR@") == 0);
 }
 
 // A whole mail exchange on a simulated clock: it ends, and no refused step passes for accepted.
 void MailExchange(const std::string& body, size_t piece) {
   const mail::ReplyBounds bounds = mail::FindReply(body, "\r\n");
-  if (bounds.end != std::string::npos && (bounds.end > body.size() || bounds.lastLine > bounds.end)) __builtin_trap();
+  Require(bounds.end == std::string::npos || (bounds.end <= body.size() && bounds.lastLine <= bounds.end));
   mail::Peer peer;
   for (size_t from = 0; from < body.size(); from += piece) peer.events.push_back({body.substr(from, piece)});
   mail::CSMTPConnection connection(std::make_unique<mail::FakeTransport>(peer));
   if (connection.Connect("correo.quorvex.es", 25)) {
-    if (connection.LastReplyCode() != 250) __builtin_trap();  // HELO accepted
+    Require(connection.LastReplyCode() == 250);  // HELO accepted
     mail::NoClock clock;
     mail::CSMTPMessage message(clock);
     message.m_From = {"Ana", "ana@x.es"};
     message.AddRecipient({"", "s@q.es"});
     message.SetBody("texto\n");
-    if (connection.SendMessage(message) && connection.LastReplyCode() != 250) __builtin_trap();
+    Require(!connection.SendMessage(message) || connection.LastReplyCode() == 250);
     connection.Disconnect();
   }
-  if (connection.LastReplyText().size() > mail::CSMTPConnection::kReplyMax + 4096) __builtin_trap();
+  Require(connection.LastReplyText().size() <= mail::CSMTPConnection::kReplyMax + 4096);
 }
 
 }  // namespace

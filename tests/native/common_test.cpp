@@ -7,8 +7,7 @@
 #include "common/system_identity.h"
 #include "common/version_compare.h"
 
-namespace qvx {
-namespace {
+using namespace qvx;
 
 TEST(CompareVersions, ComparesFourFields) {
   const struct { const char* a; const char* b; int sign; } cases[] = {
@@ -51,8 +50,8 @@ TEST(RequestEncoding, KnownVectorsBothWays) {
     EXPECT_FALSE(DecodeRequestText(damaged).has_value()) << damaged;
 }
 
-// FIPS 180-4 examples and the lengths on both sides of the padding boundary.
-TEST(Sha256, KnownDigests) {
+// FIPS 180-4 examples and the lengths on both sides of the padding boundary; the agent text sent with requests.
+TEST(SystemIdentity, DigestsAndAgentText) {
   const struct { std::string message; const char* digest; } cases[] = {
       {"abc", "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"},
       {std::string(55, 'a'), "9F4390F8D30C2DD92EC9F095B65E2B9AE9B0A925A5258E241C9F1E910F734318"},
@@ -65,10 +64,7 @@ TEST(Sha256, KnownDigests) {
   }
   // The example of docs/update-protocol.md's reference code.
   EXPECT_EQ("8FAF15C8DDA2A7CC8FD34ACD87B95B48", DeriveMachineIdentifier("guid:2eef4ccb-ed95-40d9-8388-64e9eac578b0"));
-}
-
-TEST(FormatSystemInfoText, Cases) {
-  const struct { const char* label; SystemInfoFields fields; const char* text; } cases[] = {
+  const struct { const char* label; SystemInfoFields fields; const char* text; } agents[] = {
       {"no installation value, short Windows version", {"Tramitex", 0xA, "4.2.5.0", "", "B17", "Hola"},
        "Tramitex-WinVer:A -ProgVer:4.2.5.0 -ExtInfo:B17 -IdNM:19030013"},
       {"largest Windows version", {"Tramitex", 0xFFFFFFFF, "4.2.5.0", "Red", "B17", "Hola"},
@@ -77,32 +73,26 @@ TEST(FormatSystemInfoText, Cases) {
        {"Gesti\xF3n\r\nX: 1", 1, "4\n2", "R\ned", "\t\x7F", "Hola"},
        "Gesti\xF3n  X: 1-WinVer:1 -ProgVer:4 2XR ed -ExtInfo:   -IdNM:19030013"},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.text, FormatSystemInfoText(c.fields)) << c.label;
+  for (const auto& c : agents) EXPECT_EQ(c.text, FormatSystemInfoText(c.fields)) << c.label;
 }
 
-TEST(ParseServerAddress, Cases) {
-  struct Case { std::string text, expected; } cases[] = {  // "host:port", or "" when malformed
+TEST(DeploymentText, ServerAddressesAndMailboxes) {
+  const std::pair<std::string, std::string> addresses[] = {  // "host:port", or "" when malformed
       {"actualizaciones.quorvex.es", "actualizaciones.quorvex.es:80"}, {"127.0.0.1:8080", "127.0.0.1:8080"},
       {"h-2_x:1", "h-2_x:1"}, {"h:65535", "h:65535"}, {"h:0", ""}, {"h:65536", ""}, {"h:000080", ""}, {"h:", ""},
       {"h:+80", ""}, {"h:80:81", ""}, {":80", ""}, {"", ""}, {" h", ""}, {"http://h", ""}, {"h/Updates", ""},
       {"user@h", ""}, {"[::1]:80", ""}, {"a..b", ""}, {".h", ""}, {"\xFCmlaut.es", ""},
       {std::string(253, 'h'), std::string(253, 'h') + ":80"}, {std::string(254, 'h'), ""},
   };
-  for (const Case& c : cases) {
-    const auto got = ParseServerAddress(c.text, 80);
-    EXPECT_EQ(c.expected, got ? got->host + ":" + std::to_string(got->port) : "") << '"' << c.text << '"';
+  for (const auto& [text, expected] : addresses) {
+    const auto got = ParseServerAddress(text, 80);
+    EXPECT_EQ(expected, got ? got->host + ":" + std::to_string(got->port) : "") << '"' << text << '"';
   }
-}
-
-TEST(IsMailboxAddress, Cases) {
-  struct Case { std::string text; bool expected; } cases[] = {
+  const std::pair<std::string, bool> mailboxes[] = {
       {"soporte@quorvex.es", true}, {"a.b+c_d-e!#$%&'*/=?^`{|}~@h", true}, {"soporte.quorvex.es", false},
       {"a@b@quorvex.es", false}, {"@h", false}, {"s@", false}, {"s t@h", false}, {"<s@h>", false}, {"s..t@h", false},
       {"s@h\r\nBcc: x@y", false}, {"s@h:25", false}, {"se\xF1or@h", false}, {std::string(252, 's') + "@h", true},
       {std::string(253, 's') + "@h", false},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.expected, IsMailboxAddress(c.text)) << '"' << c.text << '"';
+  for (const auto& [text, expected] : mailboxes) EXPECT_EQ(expected, IsMailboxAddress(text)) << '"' << text << '"';
 }
-
-}  // namespace
-}  // namespace qvx

@@ -10,11 +10,10 @@
 #include "intl/number_parse.h"
 #include "intl/set_locale_user.h"
 
-namespace qvx::intl {
-namespace {
+using namespace qvx::intl;
 
 // Made-up regional settings; the defaults are a Spanish user: 1.234,5 with two decimals and a leading zero.
-NumberSettings Settings(std::string decimal = ",", std::string thousand = ".", std::string negative = "-",
+static NumberSettings Settings(std::string decimal = ",", std::string thousand = ".", std::string negative = "-",
                         long grouping = 3, long digits = 2, long leadingZero = 1) {
   return {decimal, thousand, negative, grouping, digits, leadingZero};
 }
@@ -149,6 +148,3 @@ TEST(HostLocale, SetLocaleUserSwitchesOneCategoryAndRestoresWhatItSaw) {
   EXPECT_EQ(host, Current(LC_ALL));
   std::setlocale(LC_ALL, saved.c_str());
 }
-
-}  // namespace
-}  // namespace qvx::intl

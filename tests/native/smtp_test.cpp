@@ -5,8 +5,7 @@
 #include "mail/smtp_message.h"
 #include "smtp_fake.h"
 
-namespace qvx::mail {
-namespace {
+using namespace qvx::mail;
 
 // Each row: the server's moves, the client's sends and what came of them. The greeting rows test the
 // reading of replies: 60 s of silence after the last byte (polling every 250 ms), pieces, multi-line, long.
@@ -111,6 +110,3 @@ TEST(CheckMailAddress, Cases) {
       {"@anax.es", false}, {"anax.es@", false}, {"ana @x.es", false}, {"<ana@x.es>", false}, {"ana@x.es\r", false}};
   for (const auto& [address, ok] : cases) EXPECT_EQ(ok, CheckMailAddress(address)) << address;
 }
-
-}  // namespace
-}  // namespace qvx::mail
