@@ -11,11 +11,9 @@ using namespace qvx;
 
 TEST(CompareVersions, ComparesFourFields) {
   const struct { const char* a; const char* b; int sign; } cases[] = {
-      {"4.2.5.0", "4.2.10.0", -1},  // numbers, not texts
-      {"4.2.5", "4.2.5.0", 0},      // a missing field counts as 0
-      {"4, 2, 5, 0", "4.2.5.0", 0}, {"4\t2\xE9" "5", "4.2.5", 0},  // tabs and high bytes separate
-      {"4.2.5.1", "4.2.5.0", 1}, {"4.2.5.0.7", "4.2.5.0.1", 0},     // the fourth field counts, the fifth does not
-      {"4.1 2.5", "4.1.5", 0},  // a blank stays in the field and ends its number
+      // Numbers, not texts; a missing field is 0; tabs and high bytes separate; the fourth field counts, the fifth not.
+      {"4.2.5.0", "4.2.10.0", -1}, {"4.2.5", "4.2.5.0", 0}, {"4, 2, 5, 0", "4.2.5.0", 0}, {"4\t2\xE9" "5", "4.2.5", 0},
+      {"4.2.5.1", "4.2.5.0", 1}, {"4.2.5.0.7", "4.2.5.0.1", 0}, {"4.1 2.5", "4.1.5", 0},  // a blank ends its number
       {"2147483646", "2147483647", -1}, {"2147483648.5", "2147483647.5", 0},  // both saturate at the largest int
       {"99999999999999999999", "2147483647", 0},
   };
@@ -65,12 +63,11 @@ TEST(SystemIdentity, DigestsAndAgentText) {
   // The example of docs/update-protocol.md's reference code.
   EXPECT_EQ("8FAF15C8DDA2A7CC8FD34ACD87B95B48", DeriveMachineIdentifier("guid:2eef4ccb-ed95-40d9-8388-64e9eac578b0"));
   const struct { const char* label; SystemInfoFields fields; const char* text; } agents[] = {
-      {"no installation value, short Windows version", {"Tramitex", 0xA, "4.2.5.0", "", "B17", "Hola"},
+      {"no installation value", {"Tramitex", 0xA, "4.2.5.0", "", "B17", "Hola"},
        "Tramitex-WinVer:A -ProgVer:4.2.5.0 -ExtInfo:B17 -IdNM:19030013"},
       {"largest Windows version", {"Tramitex", 0xFFFFFFFF, "4.2.5.0", "Red", "B17", "Hola"},
        "Tramitex-WinVer:FFFFFFFF -ProgVer:4.2.5.0XRed -ExtInfo:B17 -IdNM:19030013"},
-      {"control characters become blanks, high bytes stay",
-       {"Gesti\xF3n\r\nX: 1", 1, "4\n2", "R\ned", "\t\x7F", "Hola"},
+      {"control characters blank", {"Gesti\xF3n\r\nX: 1", 1, "4\n2", "R\ned", "\t\x7F", "Hola"},  // high bytes stay
        "Gesti\xF3n  X: 1-WinVer:1 -ProgVer:4 2XR ed -ExtInfo:   -IdNM:19030013"},
   };
   for (const auto& c : agents) EXPECT_EQ(c.text, FormatSystemInfoText(c.fields)) << c.label;

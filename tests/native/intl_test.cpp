@@ -14,11 +14,11 @@ using namespace qvx::intl;
 
 // Made-up regional settings; the defaults are a Spanish user: 1.234,5 with two decimals and a leading zero.
 static NumberSettings Settings(std::string decimal = ",", std::string thousand = ".", std::string negative = "-",
-                        long grouping = 3, long digits = 2, long leadingZero = 1) {
+                               long grouping = 3, long digits = 2, long leadingZero = 1) {
   return {decimal, thousand, negative, grouping, digits, leadingZero};
 }
 
-TEST(ConvertStrToIntlStr, Cases) {
+TEST(ConvertToIntlStr, TextsAndNumbers) {
   const NumberSettings es = Settings(), noZero = Settings(",", ".", "-", 3, 2, 0);
   struct { const char* name; NumberSettings settings; std::string input; long flags; std::string expected; } cases[] = {
       {"fixed, grouped", es, "-1234.5", DEC_FIJO_MILES, "-1.234,5"},
@@ -33,14 +33,11 @@ TEST(ConvertStrToIntlStr, Cases) {
       {"grouping 0", Settings(",", ".", "-", 0), "1234567", DEC_MINIMO_MILES, "1234567"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.expected, ConvertStrToIntlStr(c.input, c.flags, c.settings)) << c.name;
-}
-
-TEST(ConvertFltToIntlStr, Cases) {
-  const NumberSettings es = Settings(), swiss = Settings(".", "'", "- ", 3, 3, 0);
+  const NumberSettings swiss = Settings(".", "'", "- ", 3, 3, 0);
   char dblMax[400];  // printed plainly: rounding it up would overflow
   std::snprintf(dblMax, sizeof dblMax, "-%.0f", DBL_MAX);
   struct { const char* name; NumberSettings settings; double value; long decimals, flags; std::string expected; }
-  cases[] = {
+  numbers[] = {
       {"minimum is the user's digits", es, 1234.5, 0, DEC_MINIMO_MILES, "1.234,50"},
       {"flags 7: fixed", es, 1234.5, 1, 7, "1234,5"}, {"hundreds, half up", es, -1250.0, -2, DEC_FIJO_MILES, "-1.300"},
       {"past 2^53 nothing is rounded", es, 92220937273973.97, 2, DEC_FIJO_MILES, "92.220.937.273.973,97"},
@@ -52,7 +49,7 @@ TEST(ConvertFltToIntlStr, Cases) {
       {"minus infinity", swiss, -HUGE_VAL, 2, DEC_FIJO, "- Inf"},
       {"swiss", swiss, -1234567.5, 0, DEC_MINIMO_MILES, "- 1'234'567.500"},
   };
-  for (const auto& c : cases)
+  for (const auto& c : numbers)
     EXPECT_EQ(c.expected, ConvertFltToIntlStr(c.value, c.decimals, c.flags, c.settings)) << c.name;
 }
 
@@ -96,35 +93,29 @@ TEST(CutOutAll, AgreesWithRepeatedSearch) {
   }
 }
 
-// Reading is normalising to plain text ("-1234.5") then strtod in the C locale.
-TEST(ConvertIntlStr, ToPlainTextAndNumber) {
+// Reading is normalising to plain text ("-1234.5") then strtod in the C locale; validating is on the plain text.
+TEST(ConvertIntlStr, ReadAndValidate) {
   const NumberSettings es = Settings(), neg = Settings(",", ".", "neg");
   struct Case { NumberSettings settings; std::string input, plain; double number; } cases[] = {
-      {es, "-1.234.567,89", "-1234567.89", -1234567.89}, {neg, "neg1.234,5", "-1234.5", -1234.5},  // multi-byte sign
-      {es, "1,2,3", "1.2,3", 1.2},                // only the first decimal separator
-      {neg, "1neg", "1neg", 1.0},                 // a sign only at the start; stops at the first misfit
-      {Settings(",", ","), "1,5", "15", 15.0},    // equal separators lose the decimals
-      {es, " \t\r2E-1", " \t\r2E-1", 0.2},        // leading blanks, upper-case exponent
-      {es, "0x10", "0x10", 0.0}, {es, "1e999", "1e999", HUGE_VAL},  // no hexadecimal; overflow
+      // A multi-byte sign; only the first decimal separator; a sign only at the start, stopping at the first misfit;
+      // equal separators lose the decimals; leading blanks, an upper-case exponent; no hexadecimal.
+      {es, "-1.234.567,89", "-1234567.89", -1234567.89}, {neg, "neg1.234,5", "-1234.5", -1234.5},
+      {es, "1,2,3", "1.2,3", 1.2}, {neg, "1neg", "1neg", 1.0}, {Settings(",", ","), "1,5", "15", 15.0},
+      {es, " \t\r2E-1", " \t\r2E-1", 0.2}, {es, "0x10", "0x10", 0.0}, {es, "1e999", "1e999", HUGE_VAL},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.plain, ConvertIntlStrToStr(c.input, c.settings)) << c.input;
     EXPECT_EQ(c.number, ConvertIntlStrToFlt(c.input, c.settings)) << c.input;
   }
-}
-
-TEST(ValidateIntlStr, Cases) {
-  const NumberSettings es = Settings(), neg = Settings(",", ".", "neg");
-  struct Case { const char* name; NumberSettings settings; std::string input; bool expected; } cases[] = {
+  struct { const char* name; NumberSettings settings; std::string input; bool expected; } valid[] = {
       {"empty", es, "", true}, {"grouped", es, "1.234,5", true}, {"zero", es, "0", true},
       {"decimal zero", es, ",0", true}, {"negative zero", es, "-0", false}, {"exponent", es, "1e+5", true},
       {"thousands separator alone", es, ".", false}, {"second decimal separator", es, "1,2,3", false},
       {"multi-byte sign", neg, "neg5", true}, {"minus with a multi-byte sign", neg, "-5", false},
-      // An empty symbol cannot mark anything: the plain one is allowed instead.
-      {"empty decimal separator reads as a point", Settings("", ","), "1,234.5", true},
-      {"empty sign reads as a minus", Settings(",", ".", ""), "-5", true},
+      {"an empty decimal separator: a point", Settings("", ","), "1,234.5", true},  // an empty symbol marks nothing
+      {"an empty sign: a minus", Settings(",", ".", ""), "-5", true},
   };
-  for (const Case& c : cases) EXPECT_EQ(ValidateIntlStr(c.input, c.settings), c.expected) << c.name;
+  for (const auto& c : valid) EXPECT_EQ(ValidateIntlStr(c.input, c.settings), c.expected) << c.name;
 }
 
 // Each scope switches only LC_NUMERIC and restores what it saw; the conversions read and print a point anyway.

@@ -57,8 +57,6 @@ struct FakeTransport : SmtpTransport {
   Peer& p;
 };
 
-struct NoClock : MailClock {
-  bool Now(std::tm&, long&) const override { return false; }
-};
+struct NoClock : MailClock { bool Now(std::tm&, long&) const override { return false; } };
 
 }  // namespace qvx::mail

@@ -10,22 +10,20 @@ using namespace qvx::mail;
 // Each row: the server's moves, the client's sends and what came of them. The greeting rows test the
 // reading of replies: 60 s of silence after the last byte (polling every 250 ms), pieces, multi-line, long.
 TEST(Dialogue, Cases) {
-  const std::string toData = "220 a\r\n250 b\r\n250 c\r\n250 d\r\n354 e\r\n", ok = toData + "250 f\r\n";
-  const std::string upToData = "HELO pc-ana|MAIL FROM:<ana@x.es>|RCPT TO:<s@q.es>|DATA";
-  const std::string whole = upToData + "|From: Ana <ana@x.es>|..linea|.|QUIT", helo = "220 a\r\n250 b\r\n221 c\r\n";
-  const std::string heloQuit = "HELO pc-ana|QUIT", big = "220 " + std::string(296, 'x') + "\r\n";  // 300 bytes long
+  const std::string hello = "220 a\r\n250 b\r\n", helo = hello + "221 c\r\n", heloQuit = "HELO pc-ana|QUIT";
+  const std::string toData = hello + "250 c\r\n250 d\r\n354 e\r\n", ok = toData + "250 f\r\n";
+  const std::string envelope = "HELO pc-ana|MAIL FROM:<ana@x.es>|RCPT TO:<s@q.es>", upToData = envelope + "|DATA";
+  const std::string whole = upToData + "|From: Ana <ana@x.es>|..linea|.|QUIT";
   // from: "" stops after HELO; result: 0 no connection, 1 not sent, 2 sent, 3 sent and QUIT answered
   struct { const char* name; Peer peer; std::string from; int result; std::string errors, sent; uint32_t elapsed = 0; }
   cases[] = {
       {"a whole exchange, replies read one by one", {{{ok + "221 g\r\n"}}}, "ana@x.es", 3, "", whole},
       {"a greeting in pieces", {{{"22"}, {"", 500}, {"0 x"}, {"\r\n250 b\r\n221 c\r\n"}}}, "", 1, "", heloQuit, 500},
-      {"a multi-line greeting", {{{"220-a\r\n220-b\r\n"}, {"", 250}, {"220 c\r\n250 b\r\n221 c\r\n"}}}, "", 1, "",
-       heloQuit, 250},
+      {"a multi-line greeting", {{{"220-a\r\n220-b\r\n"}, {"", 250}, {helo}}}, "", 1, "", heloQuit, 250},
       {"multi-line, judged by its last line", {{{"220-a\r\n554 b\r\n221 c\r\n"}}}, "", 0, "10043 ", "QUIT"},
-      {"a 300-byte greeting", {{{big + "250 b\r\n221 c\r\n"}}}, "", 1, "", heloQuit},
-      {"an endless reply, refused at 64 KiB", {{{std::string(70000, 'x')}, {""}}}, "", 0, "10043 10060 22 ", "QUIT"},
-      {"60 s of silence after the last byte, twice", {{{"", 1000}, {"2"}, {"", 200000}}}, "", 0, "10060 10060 22 ",
-       "QUIT", 121500},
+      {"a 300-byte greeting", {{{"220 " + std::string(296, 'x') + "\r\n250 b\r\n221 c\r\n"}}}, "", 1, "", heloQuit},
+      {"endless, refused at 64 KiB", {{{std::string(70000, 'x')}, {""}}}, "", 0, "10043 10060 22 ", "QUIT"},
+      {"60 s of silence, twice", {{{"", 1000}, {"2"}, {"", 200000}}}, "", 0, "10060 10060 22 ", "QUIT", 121500},
       {"the server closes: at once", {{{"22"}, {""}}}, "", 0, "10060 10060 22 ", "QUIT"},
       {"select fails", {{{"2"}, {"!poll"}}}, "", 0, "22 ", "QUIT"},
       {"recv fails", {{{"!recv"}}}, "", 0, "22 ", "QUIT"},
@@ -35,8 +33,7 @@ TEST(Dialogue, Cases) {
       {"no host name: the local address", {{{helo}}, 0, ""}, "", 1, "", "HELO [127.0.0.1]|QUIT"},
       {"neither name nor address", {{{helo}}, 0, "", ""}, "", 1, "", "HELO localhost|QUIT"},
       {"unknown host", {{}, 0, "", "", false}, "", 0, "10022 ", ""},
-      {"251 to RCPT TO", {{{"220 a\r\n250 b\r\n250 c\r\n251 d\r\n221 e\r\n"}}}, "ana@x.es", 1, "10043 22 ",
-       "HELO pc-ana|MAIL FROM:<ana@x.es>|RCPT TO:<s@q.es>|QUIT"},
+      {"251 to RCPT TO", {{{hello + "250 c\r\n251 d\r\n221 e\r\n"}}}, "ana@x.es", 1, "10043 22 ", envelope + "|QUIT"},
       {"the header not sent", {{{toData + "221 g\r\n"}}, 5}, "ana@x.es", 1, "", upToData + "|From: Ana <ana@x.es>|QUIT"},
       {"end of data refused", {{{toData + "554 f\r\n221 g\r\n"}}}, "ana@x.es", 1, "10043 22 ", whole},
       {"a line end in the envelope", {{{helo}}}, "a@x.es\r\nRCPT TO:<z@z.es>", 1, "10022 ", heloQuit},
@@ -56,15 +53,13 @@ TEST(Dialogue, Cases) {
         if (!c.from.empty() && connection.SendMessage(message)) result = 2 + connection.Disconnect();
       }
     }  // a connection still open says QUIT as it goes
-    EXPECT_EQ(c.result, result) << c.name;
-    EXPECT_EQ(c.errors, peer.errors) << c.name;
-    EXPECT_EQ(c.sent, peer.sent) << c.name;
-    EXPECT_EQ(c.elapsed, peer.now) << c.name;
+    EXPECT_EQ(std::tie(c.result, c.errors, c.sent, c.elapsed), std::tie(result, peer.errors, peer.sent, peer.now))
+        << c.name;
     EXPECT_FALSE(peer.open) << c.name << ": the socket outlived the connection";
   }
 }
 
-TEST(BuildHeader, Cases) {
+TEST(Message, HeaderBodyAndAddressCheck) {
   struct : MailClock {
     bool Now(std::tm& local, long& bias) const override {
       local = std::tm{};
@@ -94,19 +89,13 @@ TEST(BuildHeader, Cases) {
   }
   for (const auto& [bias, text] : {std::pair{210L, "-0330"}, {-330L, "+0530"}, {30L, "-0030"}})
     EXPECT_EQ(text, ZoneText(bias)) << "bias " << bias;
-}
-
-// CRLF stays, a lone LF or CR becomes CRLF (LF CR is two), then a period that starts a line is doubled.
-TEST(DataBodyText, Cases) {
-  const std::pair<const char*, const char*> cases[] = {
+  // CRLF stays, a lone LF or CR becomes CRLF (LF CR is two), then a period that starts a line is doubled.
+  const std::pair<const char*, const char*> bodies[] = {
       {"a.b\nc. d\n", "a.b\r\nc. d\r\n"}, {".x\r\n.\r\ny", "..x\r\n..\r\ny"},
       {"a\r.\rb", "a\r\n..\r\nb"}, {"a\n\rb", "a\r\n\r\nb"}};
-  for (const auto& [text, expected] : cases) EXPECT_EQ(expected, DataBodyText(text)) << text;
-}
-
-TEST(CheckMailAddress, Cases) {
-  const std::pair<const char*, bool> cases[] = {
+  for (const auto& [text, expected] : bodies) EXPECT_EQ(expected, DataBodyText(text)) << text;
+  const std::pair<const char*, bool> addresses[] = {
       {"ana@x.es", true}, {"a.b@cd", true}, {"a@b.c", false}, {"ana@xes", false}, {"ana@x@y.es", false},
       {"@anax.es", false}, {"anax.es@", false}, {"ana @x.es", false}, {"<ana@x.es>", false}, {"ana@x.es\r", false}};
-  for (const auto& [address, ok] : cases) EXPECT_EQ(ok, CheckMailAddress(address)) << address;
+  for (const auto& [address, ok] : addresses) EXPECT_EQ(ok, CheckMailAddress(address)) << address;
 }

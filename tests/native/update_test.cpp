@@ -120,11 +120,8 @@ TEST(DialogStates, InfoViewsAndDownloadFlow) {
       {O::Download, E::Close},    {O::CloseOk, E::Ask},        {O::CloseCancel, E::Close}, {O::Download, E::Close},
       {O::CloseCancel, E::Close}, {O::CloseCancel, E::Close}, {O::CloseCancel, E::Close},  // 10: any other value
   };
-  for (int state = 0; state < 11; ++state) {
-    DownloadFlow flow;
-    flow.state = state;
-    EXPECT_EQ(actions[state], std::make_pair(flow.OnOk(), flow.OnEscape())) << state;
-  }
+  for (int state = 0; state < 11; ++state)
+    EXPECT_EQ(actions[state], std::make_pair(DownloadFlow{state}.OnOk(), DownloadFlow{state}.OnEscape())) << state;
   for (const auto& [state, error, text] : {std::tuple{7, "x", "E: x"}, {8, "", "E: undefined"}, {4, "x", "E: %s"}})
     EXPECT_EQ(text, ResultText(ViewOfState(state), "E: %s", error, "undefined")) << state;
   DownloadFlow flow;
