@@ -33,6 +33,7 @@ TEST(RequestEncoding, KnownVectorsBothWays) {
   for (const auto& [text, hex] : cases) {
     EXPECT_EQ(hex, ScrambleText(text)) << hex;
     EXPECT_EQ(text, DecodeServerText(hex)) << hex;
+    EXPECT_EQ(text, DecodeRequestText(EncodeRequestText(text)).value_or("(refused)")) << hex;
   }
   // Malformed: odd length, lower case, past F, unscrambling to NUL ('Q' ^ 0x51), later on (0x65 ^ 'u' ^ 0x10).
   for (const char* text : {"190", "1a", "1G", "51", "1065"})
@@ -41,8 +42,6 @@ TEST(RequestEncoding, KnownVectorsBothWays) {
   EXPECT_EQ(0x0EF482ADu, RequestCheckCode("S\xED"));       // zlib.crc32 of a high byte
   const std::string token = scrambled + "78E6CDC5";
   EXPECT_EQ(token, EncodeRequestText(fields));
-  EXPECT_EQ(fields, DecodeRequestText(token).value_or("(refused)"));
-  EXPECT_EQ("", DecodeRequestText(EncodeRequestText("")).value_or("(refused)"));
   // Refused: empty, a scrambled digit changed, a lower-case check code.
   for (const std::string& damaged : {std::string(), token.substr(0, 3) + "6" + token.substr(4), scrambled + "78e6cdc5"})
     EXPECT_FALSE(DecodeRequestText(damaged).has_value()) << damaged;

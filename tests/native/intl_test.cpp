@@ -20,11 +20,12 @@ static NumberSettings Settings(std::string decimal = ",", std::string thousand =
 
 TEST(ConvertToIntlStr, TextsAndNumbers) {
   const NumberSettings es = Settings(), noZero = Settings(",", ".", "-", 3, 2, 0);
+  const NumberSettings swiss = Settings(".", "'", "- ", 3, 3, 0);
   struct { const char* name; NumberSettings settings; std::string input; long flags; std::string expected; } cases[] = {
-      {"fixed, grouped", es, "-1234.5", DEC_FIJO_MILES, "-1.234,5"},
-      {"empty fraction, no separator", es, "5.", DEC_MINIMO, "5"}, {"point alone", es, ".", DEC_MINIMO_MILES, "."},
+      {"fixed, grouped", es, "-1234.5", DEC_FIJO_MILES, "-1.234,5"}, {"point alone", es, ".", DEC_MINIMO_MILES, "."},
+      {"empty fraction, no separator", es, "5.", DEC_MINIMO, "5"}, {"no zero", noZero, "0.25", DEC_MINIMO, ",25"},
       {"NUL is a character", es, std::string("12\0" "45.6", 7), DEC_MINIMO_MILES, std::string("12.\0" "45,6", 8)},
-      {"only the first point splits", es, "1.2.3", DEC_MINIMO, "1,2.3"}, {"no zero", noZero, "0.25", DEC_MINIMO, ",25"},
+      {"only the first point splits", es, "1.2.3", DEC_MINIMO, "1,2.3"},
       {"zeros go before grouping", noZero, "-0001234", DEC_MINIMO_MILES, "-1.234"},
       {"only setting 0 drops zeros", Settings(",", ".", "-", 3, 2, 2), "0.25", DEC_MINIMO, "0,25"},
       {"negative setting keeps zeros", Settings(",", ".", "-", 3, 2, -1), "007", DEC_MINIMO, "007"},
@@ -33,7 +34,6 @@ TEST(ConvertToIntlStr, TextsAndNumbers) {
       {"grouping 0", Settings(",", ".", "-", 0), "1234567", DEC_MINIMO_MILES, "1234567"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.expected, ConvertStrToIntlStr(c.input, c.flags, c.settings)) << c.name;
-  const NumberSettings swiss = Settings(".", "'", "- ", 3, 3, 0);
   char dblMax[400];  // printed plainly: rounding it up would overflow
   std::snprintf(dblMax, sizeof dblMax, "-%.0f", DBL_MAX);
   struct { const char* name; NumberSettings settings; double value; long decimals, flags; std::string expected; }
@@ -44,9 +44,8 @@ TEST(ConvertToIntlStr, TextsAndNumbers) {
       {"on the zero band's edge", es, -1e-07, 7, DEC_FIJO, "0,0000001"},
       {"inside the zero band, no minus", es, -1e-10, 26, DEC_FIJO, "0,0000000001" + std::string(16, '0')},
       {"decimals clamped to 400", es, 1.5, INT_MAX, DEC_FIJO, "1,5" + std::string(399, '0')},
-      {"10^LONG_MIN underflows", es, -1e308, LONG_MIN, DEC_FIJO_MILES, "0"},
-      {"DBL_MAX", es, -DBL_MAX, -300, DEC_FIJO, dblMax}, {"NaN", es, std::nan(""), 2, DEC_MINIMO, "NaN"},
-      {"minus infinity", swiss, -HUGE_VAL, 2, DEC_FIJO, "- Inf"},
+      {"10^LONG_MIN is 0", es, -1e308, LONG_MIN, DEC_FIJO_MILES, "0"}, {"NaN", es, std::nan(""), 2, DEC_MINIMO, "NaN"},
+      {"DBL_MAX", es, -DBL_MAX, -300, DEC_FIJO, dblMax}, {"minus infinity", swiss, -HUGE_VAL, 2, DEC_FIJO, "- Inf"},
       {"swiss", swiss, -1234567.5, 0, DEC_MINIMO_MILES, "- 1'234'567.500"},
   };
   for (const auto& c : numbers)
@@ -126,8 +125,7 @@ TEST(HostLocale, SetLocaleUserSwitchesOneCategoryAndRestoresWhatItSaw) {
   const std::string host = Current(LC_ALL);
   {
     CSetLocaleUser outer(LC_NUMERIC);
-    EXPECT_EQ("C", Current(LC_NUMERIC));
-    EXPECT_EQ(host, Current(LC_CTYPE)) << "only LC_NUMERIC switches";
+    EXPECT_EQ(std::make_pair(std::string("C"), host), std::make_pair(Current(LC_NUMERIC), Current(LC_CTYPE)));
     for (const char* name : {"es_ES.UTF-8", "es_ES.utf8", "de_DE.UTF-8", "de_DE.utf8"})  // a comma where installed
       if (std::setlocale(LC_NUMERIC, name) && *std::localeconv()->decimal_point == ',') break;
     const std::string comma = Current(LC_NUMERIC);

@@ -7,8 +7,7 @@
 
 using namespace qvx::mail;
 
-// Each row: the server's moves, the client's sends and what came of them. The greeting rows test the
-// reading of replies: 60 s of silence after the last byte (polling every 250 ms), pieces, multi-line, long.
+// The server's moves, the client's sends and what came of them; a reply may keep silent 60 s after its last byte.
 TEST(Dialogue, Cases) {
   const std::string hello = "220 a\r\n250 b\r\n", helo = hello + "221 c\r\n", heloQuit = "HELO pc-ana|QUIT";
   const std::string toData = hello + "250 c\r\n250 d\r\n354 e\r\n", ok = toData + "250 f\r\n";

@@ -58,8 +58,8 @@ TEST(FirstNonEmptyLine, Cases) {
   }
 }
 
-// A reply: the version as shown | the package's version | its file name piece.
-TEST(DownloadText, VersionsAndReplies) {
+// A reply: the version as shown | the package's version | its file name piece; the installer's path from them.
+TEST(DownloadText, RepliesAndInstallerPaths) {
   const std::pair<std::string, std::string> rows[] = {
       {"4.2.5.0", "4 . 2 . 5 . 0||"}, {" 4, 2, 5,0 ", "4 . 2 . 5 . 0||"}, {"4.2.5.0#Brumo#", "4 . 2 . 5 . 0||"},
       {"4.2.5.0#Brumo#2.1.0.3", "4 . 2 . 5 . 0|2.1.0.3|2103"}, {"#Brumo#1", "|1|1"},
@@ -71,18 +71,15 @@ TEST(DownloadText, VersionsAndReplies) {
     const std::string got = FormatVersionForDisplay(split.application) + "|" + split.package + "|";
     EXPECT_EQ(expected, got + PackageFileTag(split.package)) << reply;
   }
-}
-
-TEST(DownloadText, InstallerPaths) {
   const std::string temp = "C:\\T\\", longTemp = "C:\\" + std::string(250, 't') + "\\";
-  const struct { std::string folder, app, tag, ext; bool package; std::string path; } rows[] = {  // "-": refused
+  const struct { std::string folder, app, tag, ext; bool package; std::string path; } paths[] = {  // "-": refused
       {temp, "App", "2103", "", false, "C:\\T\\App.msi"}, {temp, "App", "2103", "", true, "C:\\T\\Brumo2103.exe"},
       {temp, "App", "2103", "zip", true, "C:\\T\\Brumo2103.zip"},  // one extension for both
       {temp, "App", "", "", true, "-"}, {temp, "", "1", "", false, "-"}, {temp, "..", "1", "", false, "-"},
       {temp, "App", "1", "..\\x", false, "-"},  // the extension cannot leave the folder
       {longTemp, "T", "1", "", false, longTemp + "T.msi"}, {longTemp, "Tr", "1", "", false, "-"},  // 259 fit, 260 not
   };
-  for (const auto& row : rows)
+  for (const auto& row : paths)
     EXPECT_EQ(row.path, InstallerPath(row.folder, row.app, row.tag, row.ext, row.package).value_or("-"))
         << row.app << " " << row.ext << " " << row.folder.size();
 }
