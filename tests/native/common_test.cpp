@@ -15,7 +15,6 @@ TEST(CompareVersions, ComparesFourFields) {
       {"4.2.5.0", "4.2.10.0", -1}, {"4.2.5", "4.2.5.0", 0}, {"4, 2, 5, 0", "4.2.5.0", 0}, {"4\t2\xE9" "5", "4.2.5", 0},
       {"4.2.5.1", "4.2.5.0", 1}, {"4.2.5.0.7", "4.2.5.0.1", 0}, {"4.1 2.5", "4.1.5", 0},  // a blank ends its number
       {"2147483646", "2147483647", -1}, {"2147483648.5", "2147483647.5", 0},  // both saturate at the largest int
-      {"99999999999999999999", "2147483647", 0},
   };
   auto sign = [](int value) { return (value > 0) - (value < 0); };
   for (const auto& c : cases) {
@@ -64,10 +63,8 @@ TEST(SystemIdentity, DigestsAndAgentText) {
   const struct { const char* label; SystemInfoFields fields; const char* text; } agents[] = {
       {"no installation value", {"Tramitex", 0xA, "4.2.5.0", "", "B17", "Hola"},
        "Tramitex-WinVer:A -ProgVer:4.2.5.0 -ExtInfo:B17 -IdNM:19030013"},
-      {"largest Windows version", {"Tramitex", 0xFFFFFFFF, "4.2.5.0", "Red", "B17", "Hola"},
-       "Tramitex-WinVer:FFFFFFFF -ProgVer:4.2.5.0XRed -ExtInfo:B17 -IdNM:19030013"},
-      {"control characters blank", {"Gesti\xF3n\r\nX: 1", 1, "4\n2", "R\ned", "\t\x7F", "Hola"},  // high bytes stay
-       "Gesti\xF3n  X: 1-WinVer:1 -ProgVer:4 2XR ed -ExtInfo:   -IdNM:19030013"},
+      {"controls blank, high bytes stay", {"Gesti\xF3n\r\nX: 1", 0xFFFFFFFF, "4\n2", "R\ned", "\t\x7F", "Hola"},
+       "Gesti\xF3n  X: 1-WinVer:FFFFFFFF -ProgVer:4 2XR ed -ExtInfo:   -IdNM:19030013"},
   };
   for (const auto& c : agents) EXPECT_EQ(c.text, FormatSystemInfoText(c.fields)) << c.label;
 }

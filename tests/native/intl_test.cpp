@@ -96,8 +96,7 @@ TEST(CutOutAll, AgreesWithRepeatedSearch) {
 TEST(ConvertIntlStr, ReadAndValidate) {
   const NumberSettings es = Settings(), neg = Settings(",", ".", "neg");
   struct Case { NumberSettings settings; std::string input, plain; double number; } cases[] = {
-      // A multi-byte sign; only the first decimal separator; a sign only at the start, stopping at the first misfit;
-      // equal separators lose the decimals; leading blanks, an upper-case exponent; no hexadecimal.
+      // A multi-byte sign; the first decimal separator only; a sign only at the start; equal separators; no hex.
       {es, "-1.234.567,89", "-1234567.89", -1234567.89}, {neg, "neg1.234,5", "-1234.5", -1234.5},
       {es, "1,2,3", "1.2,3", 1.2}, {neg, "1neg", "1neg", 1.0}, {Settings(",", ","), "1,5", "15", 15.0},
       {es, " \t\r2E-1", " \t\r2E-1", 0.2}, {es, "0x10", "0x10", 0.0}, {es, "1e999", "1e999", HUGE_VAL},

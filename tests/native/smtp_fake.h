@@ -2,7 +2,6 @@
 #pragma once
 
 #include <deque>
-#include <string>
 
 #include "mail/smtp_connection.h"
 
@@ -14,12 +13,11 @@ struct Event { std::string bytes; long ms = 0; };
 // The script, and what the client did: the first line of each send ("|" between), each error set.
 struct Peer {
   std::deque<Event> events;
-  int failSend = 0;  // the Nth send (1-based) fails
+  int failSend = 0;  // the Nth send (1-based) fails; counts down
   std::string hostName = "pc-ana", localAddress = "127.0.0.1";
   bool resolves = true, open = false;
   std::string sent = "", errors = "";
   uint32_t now = 0;
-  int sends = 0;
 };
 
 struct FakeTransport : SmtpTransport {
@@ -33,7 +31,7 @@ struct FakeTransport : SmtpTransport {
     const std::string text(data, size);
     const size_t start = text.find_first_not_of("\r\n");
     p.sent += (p.sent.empty() ? "" : "|") + text.substr(start, text.find("\r\n", start) - start);
-    return ++p.sends != p.failSend;
+    return --p.failSend != 0;
   }
   int Poll() override {
     if (p.events.empty() || p.events.front().ms > 0) return 0;

@@ -21,8 +21,7 @@ TEST(UpdateSection, Cases) {
 
 // The application's name goes percent-encoded: only unreserved bytes as given; the host program's name and tag.
 TEST(VersionRequest, ObjectPathAndHostProgramNames) {
-  EXPECT_EQ("/Updates/Version?d=1700000000&p=Tramitex&code=0A1B",
-            VersionObjectPath(false, 1700000000, "Tramitex", "0A1B"));
+  EXPECT_EQ("/Updates/Version?d=17&p=Tramitex&code=0A1B", VersionObjectPath(false, 17, "Tramitex", "0A1B"));
   EXPECT_EQ("/Updates/Versioncc?d=-2147483648&p=AZaz09-._~%20%26code%3D1%23%25%2B%2F%F1%00&code=",
             VersionObjectPath(true, INT32_MIN, std::string("AZaz09-._~ &code=1#%+/\xF1\0", 24), ""));
   EXPECT_EQ("Tramitex", ProgramBaseName("C:\\Programas.v2\\Tramitex"));  // a point in a folder is no extension
