@@ -2,9 +2,7 @@
 #include <climits>
 #include <clocale>
 #include <cmath>
-#include <cstdio>
 #include <random>
-#include <string>
 
 #include <gtest/gtest.h>
 
@@ -12,92 +10,71 @@
 #include "intl/number_parse.h"
 #include "intl/set_locale_user.h"
 
-namespace qvx::intl {
-namespace {
+using namespace qvx::intl;
 
 // Made-up regional settings; the defaults are a Spanish user: 1.234,5 with two decimals and a leading zero.
-NumberSettings Settings(std::string decimal = ",", std::string thousand = ".", std::string negative = "-",
-                        long grouping = 3, long digits = 2, long leadingZero = 1) {
+static NumberSettings Settings(std::string decimal = ",", std::string thousand = ".", std::string negative = "-",
+                               long grouping = 3, long digits = 2, long leadingZero = 1) {
   return {decimal, thousand, negative, grouping, digits, leadingZero};
 }
 
-TEST(ConvertStrToIntlStr, Cases) {
+TEST(ConvertToIntlStr, TextsAndNumbers) {
   const NumberSettings es = Settings(), noZero = Settings(",", ".", "-", 3, 2, 0);
+  const NumberSettings swiss = Settings(".", "'", "- ", 3, 3, 0);
   struct { const char* name; NumberSettings settings; std::string input; long flags; std::string expected; } cases[] = {
-      {"fixed, grouped", es, "-1234.5", DEC_FIJO_MILES, "-1.234,5"},
-      {"empty fraction drops the separator", es, "5.", DEC_MINIMO, "5"},
-      {"point alone", es, ".", DEC_MINIMO_MILES, "."},
-      {"only the first point splits", es, "1.2.3", DEC_MINIMO, "1,2.3"},
+      {"fixed, grouped", es, "-1234.5", DEC_FIJO_MILES, "-1.234,5"}, {"point alone", es, ".", DEC_MINIMO_MILES, "."},
+      {"empty fraction, no separator", es, "5.", DEC_MINIMO, "5"}, {"no zero", noZero, "0.25", DEC_MINIMO, ",25"},
       {"NUL is a character", es, std::string("12\0" "45.6", 7), DEC_MINIMO_MILES, std::string("12.\0" "45,6", 8)},
-      {"no leading zero", noZero, "0.25", DEC_MINIMO, ",25"},
+      {"only the first point splits", es, "1.2.3", DEC_MINIMO, "1,2.3"},
       {"zeros go before grouping", noZero, "-0001234", DEC_MINIMO_MILES, "-1.234"},
       {"only setting 0 drops zeros", Settings(",", ".", "-", 3, 2, 2), "0.25", DEC_MINIMO, "0,25"},
       {"negative setting keeps zeros", Settings(",", ".", "-", 3, 2, -1), "007", DEC_MINIMO, "007"},
       {"multi-byte symbols", Settings("<>", "::", "- "), "-1234567.25", DEC_FIJO_MILES, "- 1::234::567<>25"},
       {"empty symbols", Settings("", "", ""), "-1234.5", DEC_MINIMO_MILES, "12345"},
-      {"grouping 4", Settings(",", ".", "-", 4), "123456", DEC_MINIMO_MILES, "12.3456"},
       {"grouping 0", Settings(",", ".", "-", 0), "1234567", DEC_MINIMO_MILES, "1234567"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.expected, ConvertStrToIntlStr(c.input, c.flags, c.settings)) << c.name;
-}
-
-TEST(ConvertFltToIntlStr, Cases) {
-  const NumberSettings es = Settings(), swiss = Settings(".", "'", "- ", 3, 3, 0);
   char dblMax[400];  // printed plainly: rounding it up would overflow
   std::snprintf(dblMax, sizeof dblMax, "-%.0f", DBL_MAX);
   struct { const char* name; NumberSettings settings; double value; long decimals, flags; std::string expected; }
-  cases[] = {
+  numbers[] = {
       {"minimum is the user's digits", es, 1234.5, 0, DEC_MINIMO_MILES, "1.234,50"},
-      {"flags 7 is DEC_FIJO", es, 1234.5, 1, 7, "1234,5"},
-      // Tolerance 10^-t, t = 14 minus the printed length of the integer part with its minus, at least 1.
-      {"11 digits and the minus: t 2, 0.005 short rounds up", es, -10000000000.495, 0, DEC_FIJO, "-10000000001"},
-      {"hundreds, half up", es, -1250.0, -2, DEC_FIJO_MILES, "-1.300"},
-      // Scaled past 2^53 there is nothing to round; scaling back would print ,95.
-      {"past 2^53", es, 92220937273973.97, 2, DEC_FIJO_MILES, "92.220.937.273.973,97"},
+      {"flags 7: fixed", es, 1234.5, 1, 7, "1234,5"}, {"hundreds, half up", es, -1250.0, -2, DEC_FIJO_MILES, "-1.300"},
+      {"past 2^53 nothing is rounded", es, 92220937273973.97, 2, DEC_FIJO_MILES, "92.220.937.273.973,97"},
       {"on the zero band's edge", es, -1e-07, 7, DEC_FIJO, "0,0000001"},
       {"inside the zero band, no minus", es, -1e-10, 26, DEC_FIJO, "0,0000000001" + std::string(16, '0')},
       {"decimals clamped to 400", es, 1.5, INT_MAX, DEC_FIJO, "1,5" + std::string(399, '0')},
-      {"10^LONG_MIN underflows", es, -1e308, LONG_MIN, DEC_FIJO_MILES, "0"},
-      {"DBL_MAX", es, -DBL_MAX, -300, DEC_FIJO, dblMax},
-      {"NaN", es, std::nan(""), 2, DEC_MINIMO, "NaN"},
-      {"minus infinity", swiss, -HUGE_VAL, 2, DEC_FIJO, "- Inf"},
+      {"10^LONG_MIN is 0", es, -1e308, LONG_MIN, DEC_FIJO_MILES, "0"}, {"NaN", es, std::nan(""), 2, DEC_MINIMO, "NaN"},
+      {"DBL_MAX", es, -DBL_MAX, -300, DEC_FIJO, dblMax}, {"minus infinity", swiss, -HUGE_VAL, 2, DEC_FIJO, "- Inf"},
       {"swiss", swiss, -1234567.5, 0, DEC_MINIMO_MILES, "- 1'234'567.500"},
   };
-  for (const auto& c : cases)
+  for (const auto& c : numbers)
     EXPECT_EQ(c.expected, ConvertFltToIntlStr(c.value, c.decimals, c.flags, c.settings)) << c.name;
 }
 
-// The reference rounds and prints plainly: scale, round halves away from zero within the tolerance,
-// unscale, "%.*f". The module prints most values digit by digit, without the runtime.
-std::string Reference(double value, int d) {
-  double integral = 0.0;
-  std::modf(value, &integral);
-  const int t = std::max(14 - std::snprintf(nullptr, 0, "%.f", integral), 1);
-  const double p = std::pow(10.0, d), a = std::fabs(value * p), f = a - std::floor(a);
-  double y = ((0.5 - f) < std::pow(10.0, -t) ? std::ceil(a) : std::floor(a)) / p;
-  if (y > 1e-07 && value < 0.0) y = -y;
-  char text[512];
-  std::snprintf(text, sizeof text, "%.*f", d, y);
-  return text;
-}
-
+// Against plain rounding and "%.*f": halves away from zero within the tolerance, no minus inside the zero band.
 TEST(ConvertFltToIntlStr, AgreesWithPlainRoundingAndPrinting) {
   ASSERT_STREQ("C", std::setlocale(LC_NUMERIC, nullptr));
   std::mt19937_64 random(20261206);
   std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
   std::uniform_int_distribution<int> exponent(-12, 16), decimals(0, 22);
+  char text[512];
   for (int i = 0; i < 200000; ++i) {
     const int d = decimals(random);
-    double value = mantissa(random) * std::pow(10.0, exponent(random));
+    double value = mantissa(random) * std::pow(10.0, exponent(random)), integral = 0.0;
     if (i % 4 == 0) value = std::round(value * 1000.0) / 1000.0;  // decimal-looking inputs: 1.005, 0.125
     if (i % 8 == 1) value = std::trunc(value) + 0.5;                // exact halves
-    if (std::fabs(value * std::pow(10.0, d)) >= 9007199254740992.0) continue;  // from 2^53 nothing is rounded
-    ASSERT_EQ(Reference(value, d), ConvertFltToIntlStr(value, d, DEC_FIJO, Settings(".", ","))) << value << ", " << d;
+    const double p = std::pow(10.0, d), a = std::fabs(value * p), f = a - std::floor(a);
+    if (a >= 9007199254740992.0) continue;  // from 2^53 nothing is rounded
+    std::modf(value, &integral);
+    const int t = std::max(14 - std::snprintf(nullptr, 0, "%.f", integral), 1);
+    const double y = ((0.5 - f) < std::pow(10.0, -t) ? std::ceil(a) : std::floor(a)) / p;
+    std::snprintf(text, sizeof text, "%.*f", d, y > 1e-07 && value < 0.0 ? -y : y);
+    ASSERT_EQ(text, ConvertFltToIntlStr(value, d, DEC_FIJO, Settings(".", ","))) << value << ", " << d;
   }
 }
 
-// Against the repeated search-and-cut it replaces. Small alphabets make overlapping and
-// self-forming occurrences common; a high byte and the empty pattern come up too.
+// Against the repeated search-and-cut it replaces; small alphabets make overlapping occurrences common.
 TEST(CutOutAll, AgreesWithRepeatedSearch) {
   std::mt19937 random(20261206);
   auto draw = [&](size_t length, int alphabet) {
@@ -115,41 +92,31 @@ TEST(CutOutAll, AgreesWithRepeatedSearch) {
   }
 }
 
-// Reading is normalising to plain text ("-1234.5") then strtod in the C locale.
-TEST(ConvertIntlStr, ToPlainTextAndNumber) {
+// Reading is normalising to plain text ("-1234.5") then strtod in the C locale; validating is on the plain text.
+TEST(ConvertIntlStr, ReadAndValidate) {
   const NumberSettings es = Settings(), neg = Settings(",", ".", "neg");
   struct Case { NumberSettings settings; std::string input, plain; double number; } cases[] = {
-      {es, "-1.234.567,89", "-1234567.89", -1234567.89},
-      {es, "1,2,3", "1.2,3", 1.2},                // only the first decimal separator
-      {neg, "neg1.234,5", "-1234.5", -1234.5},    // multi-byte sign
-      {neg, "1neg", "1neg", 1.0},                 // a sign only at the start; stops at the first misfit
-      {Settings(",", ","), "1,5", "15", 15.0},   // equal separators lose the decimals
-      {es, " \t\r2E-1", " \t\r2E-1", 0.2},     // leading blanks, upper-case exponent
-      {es, "0x10", "0x10", 0.0},                  // no hexadecimal
-      {es, "1e999", "1e999", HUGE_VAL},
+      // A multi-byte sign; the first decimal separator only; a sign only at the start; equal separators; no hex.
+      {es, "-1.234.567,89", "-1234567.89", -1234567.89}, {neg, "neg1.234,5", "-1234.5", -1234.5},
+      {es, "1,2,3", "1.2,3", 1.2}, {neg, "1neg", "1neg", 1.0}, {Settings(",", ","), "1,5", "15", 15.0},
+      {es, " \t\r2E-1", " \t\r2E-1", 0.2}, {es, "0x10", "0x10", 0.0}, {es, "1e999", "1e999", HUGE_VAL},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.plain, ConvertIntlStrToStr(c.input, c.settings)) << c.input;
     EXPECT_EQ(c.number, ConvertIntlStrToFlt(c.input, c.settings)) << c.input;
   }
-}
-
-TEST(ValidateIntlStr, Cases) {
-  const NumberSettings es = Settings(), neg = Settings(",", ".", "neg");
-  struct Case { const char* name; NumberSettings settings; std::string input; bool expected; } cases[] = {
+  struct { const char* name; NumberSettings settings; std::string input; bool expected; } valid[] = {
       {"empty", es, "", true}, {"grouped", es, "1.234,5", true}, {"zero", es, "0", true},
       {"decimal zero", es, ",0", true}, {"negative zero", es, "-0", false}, {"exponent", es, "1e+5", true},
       {"thousands separator alone", es, ".", false}, {"second decimal separator", es, "1,2,3", false},
       {"multi-byte sign", neg, "neg5", true}, {"minus with a multi-byte sign", neg, "-5", false},
-      // An empty symbol cannot mark anything: the plain one is allowed instead.
-      {"empty decimal separator reads as a point", Settings("", ","), "1,234.5", true},
-      {"empty sign reads as a minus", Settings(",", ".", ""), "-5", true},
+      {"an empty decimal separator: a point", Settings("", ","), "1,234.5", true},  // an empty symbol marks nothing
+      {"an empty sign: a minus", Settings(",", ".", ""), "-5", true},
   };
-  for (const Case& c : cases) EXPECT_EQ(ValidateIntlStr(c.input, c.settings), c.expected) << c.name;
+  for (const auto& c : valid) EXPECT_EQ(ValidateIntlStr(c.input, c.settings), c.expected) << c.name;
 }
 
-// The host may set a locale with a decimal comma (where installed, else it stays "C"). Each scope
-// switches only LC_NUMERIC and restores what it saw; the conversions read and print a point anyway.
+// Each scope switches only LC_NUMERIC and restores what it saw; the conversions read and print a point anyway.
 TEST(HostLocale, SetLocaleUserSwitchesOneCategoryAndRestoresWhatItSaw) {
   auto Current = [](int category) { return std::string(std::setlocale(category, nullptr)); };
   const std::string saved = Current(LC_ALL);
@@ -157,20 +124,15 @@ TEST(HostLocale, SetLocaleUserSwitchesOneCategoryAndRestoresWhatItSaw) {
   const std::string host = Current(LC_ALL);
   {
     CSetLocaleUser outer(LC_NUMERIC);
-    EXPECT_EQ("C", Current(LC_NUMERIC));
-    EXPECT_EQ(host, Current(LC_CTYPE)) << "only LC_NUMERIC switches";
-    for (const char* name : {"es_ES.UTF-8", "es_ES.utf8", "de_DE.UTF-8", "de_DE.utf8"})
+    EXPECT_EQ(std::make_pair(std::string("C"), host), std::make_pair(Current(LC_NUMERIC), Current(LC_CTYPE)));
+    for (const char* name : {"es_ES.UTF-8", "es_ES.utf8", "de_DE.UTF-8", "de_DE.utf8"})  // a comma where installed
       if (std::setlocale(LC_NUMERIC, name) && *std::localeconv()->decimal_point == ',') break;
     const std::string comma = Current(LC_NUMERIC);
     { CSetLocaleUser inner(LC_NUMERIC), unknown(-12345); }  // an unknown category changes nothing
     EXPECT_EQ(comma, Current(LC_NUMERIC));
-    // 0.1 to 20 places is printed by the runtime, not digit by digit.
     EXPECT_EQ(1.5, ConvertIntlStrToFlt("1,5", Settings()));
-    EXPECT_EQ("0#10000000000000000555", ConvertFltToIntlStr(0.1, 20, DEC_FIJO, Settings("#")));
+    EXPECT_EQ("0#10000000000000000555", ConvertFltToIntlStr(0.1, 20, DEC_FIJO, Settings("#")));  // by the runtime
   }
   EXPECT_EQ(host, Current(LC_ALL));
   std::setlocale(LC_ALL, saved.c_str());
 }
-
-}  // namespace
-}  // namespace qvx::intl

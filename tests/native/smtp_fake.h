@@ -2,28 +2,22 @@
 #pragma once
 
 #include <deque>
-#include <string>
 
 #include "mail/smtp_connection.h"
 
 namespace qvx::mail {
 
-// The server's next move: bytes ("" closes), or silence of ms (for ever when nothing follows).
-// "!poll" and "!recv" make that call fail.
-struct Event {
-  std::string bytes;
-  long ms = 0;
-};
+// The server's next move: bytes ("" closes, "!poll" and "!recv" make that call fail), or ms of silence.
+struct Event { std::string bytes; long ms = 0; };
 
 // The script, and what the client did: the first line of each send ("|" between), each error set.
 struct Peer {
   std::deque<Event> events;
-  int failSend = 0;  // the Nth send (1-based) fails
+  int failSend = 0;  // the Nth send (1-based) fails; counts down
   std::string hostName = "pc-ana", localAddress = "127.0.0.1";
   bool resolves = true, open = false;
   std::string sent = "", errors = "";
   uint32_t now = 0;
-  int sends = 0;
 };
 
 struct FakeTransport : SmtpTransport {
@@ -37,7 +31,7 @@ struct FakeTransport : SmtpTransport {
     const std::string text(data, size);
     const size_t start = text.find_first_not_of("\r\n");
     p.sent += (p.sent.empty() ? "" : "|") + text.substr(start, text.find("\r\n", start) - start);
-    return ++p.sends != p.failSend;
+    return --p.failSend != 0;
   }
   int Poll() override {
     if (p.events.empty() || p.events.front().ms > 0) return 0;
@@ -61,8 +55,6 @@ struct FakeTransport : SmtpTransport {
   Peer& p;
 };
 
-struct NoClock : MailClock {
-  bool Now(std::tm&, long&) const override { return false; }
-};
+struct NoClock : MailClock { bool Now(std::tm&, long&) const override { return false; } };
 
 }  // namespace qvx::mail

@@ -1,9 +1,3 @@
-#include <cstdint>
-#include <optional>
-#include <string>
-#include <utility>
-#include <vector>
-
 #include <gtest/gtest.h>
 
 #include "common/request_encoding.h"
@@ -14,8 +8,7 @@
 #include "update/update_section.h"
 #include "update/version_request.h"
 
-namespace qvx {
-namespace {
+using namespace qvx;
 
 TEST(UpdateSection, Cases) {
   struct Case { std::string path, section; } cases[] = {
@@ -26,15 +19,11 @@ TEST(UpdateSection, Cases) {
   for (const Case& c : cases) EXPECT_EQ(c.section, UpdateSection(c.path)) << c.path;
 }
 
-// The application's name goes percent-encoded: only unreserved bytes as given.
-TEST(VersionObjectPath, Cases) {
-  EXPECT_EQ("/Updates/Version?d=1700000000&p=Tramitex&code=0A1B",
-            VersionObjectPath(false, 1700000000, "Tramitex", "0A1B"));
+// The application's name goes percent-encoded: only unreserved bytes as given; the host program's name and tag.
+TEST(VersionRequest, ObjectPathAndHostProgramNames) {
+  EXPECT_EQ("/Updates/Version?d=17&p=Tramitex&code=0A1B", VersionObjectPath(false, 17, "Tramitex", "0A1B"));
   EXPECT_EQ("/Updates/Versioncc?d=-2147483648&p=AZaz09-._~%20%26code%3D1%23%25%2B%2F%F1%00&code=",
             VersionObjectPath(true, INT32_MIN, std::string("AZaz09-._~ &code=1#%+/\xF1\0", 24), ""));
-}
-
-TEST(HostProgramNames, BaseNameAndBuildTag) {
   EXPECT_EQ("Tramitex", ProgramBaseName("C:\\Programas.v2\\Tramitex"));  // a point in a folder is no extension
   EXPECT_EQ("tramitex.v2", ProgramBaseName("C:tramitex.v2.exe"));
   EXPECT_EQ("", ProgramBaseName(""));
@@ -48,80 +37,50 @@ TEST(FirstNonEmptyLine, Cases) {
   const std::nullopt_t fail = std::nullopt;
   const std::string limit(kReplyReadMax, '\n'), ended = "(ended)";
   struct { std::vector<std::optional<std::string>> chunks; std::string line; } cases[] = {
-      {{"\r\n\r\n4.2.5.0\r\n"}, "4.2.5.0"},                          // empty lines first
-      {{"4.2.5.0"}, "4.2.5.0"}, {{"4.2.5.0\r"}, "4.2.5.0"},            // a last line needs no end
-      {{" \r\n4"}, " "},                                               // a blank is not empty
-      {{"\r", "\n4.", "2\r", "\n"}, "4.2"},                            // line ends across reads
-      {{"4.2.5.0\n", fail}, "4.2.5.0"},                                // nothing read after the line
-      {{std::string(3000, '7') + "\n"}, std::string(3000, '7')},
-      {{}, ended}, {{"\r\n\n\r\n"}, ended}, {{"\r\n4.2", fail}, "(failed)"},
-      {{limit + "4.2.5.0\n"}, ended},                                  // blank lines streamed without end
-      {{std::string(kReplyReadMax + 1, '7')}, ended},
+      {{"\r\n\r\n4.2.5.0\r\n"}, "4.2.5.0"}, {{"4.2.5.0"}, "4.2.5.0"}, {{"4.2.5.0\r"}, "4.2.5.0"},  // no end needed
+      {{" \r\n4"}, " "}, {{"\r", "\n4.", "2\r", "\n"}, "4.2"}, {{"4.2.5.0\n", fail}, "4.2.5.0"},  // ends across reads
+      {{std::string(3000, '7') + "\n"}, std::string(3000, '7')}, {{}, ended}, {{"\r\n\n\r\n"}, ended},
+      {{"\r\n4.2", fail}, "(failed)"}, {{limit + "4.2.5.0\n"}, ended}, {{std::string(kReplyReadMax + 1, '7')}, ended},
   };
-  for (auto& c : cases) {
-    const std::string story = c.chunks.empty() ? "(empty body)" : c.chunks[0].value_or("(failure)").substr(0, 20);
-    int reads = 0;
+  for (size_t row = 0; row < std::size(cases); ++row) {
+    auto& chunks = cases[row].chunks;
     auto reader = [&](char* buffer, size_t size) -> std::ptrdiff_t {  // one chunk per read, cut to the buffer
-      ++reads;
-      if (c.chunks.empty()) return 0;
-      if (!c.chunks.front()) return -1;
-      const size_t n = c.chunks.front()->copy(buffer, size);
-      if (c.chunks.front()->erase(0, n).empty()) c.chunks.erase(c.chunks.begin());
+      if (chunks.empty() || !chunks.front()) return chunks.empty() ? 0 : -1;
+      const size_t n = chunks.front()->copy(buffer, size);
+      if (chunks.front()->erase(0, n).empty()) chunks.erase(chunks.begin());
       return n;
     };
     std::string line = "previous";
     const ReplyLine result = FirstNonEmptyLine(reader, line);
-    EXPECT_EQ(c.line, result == ReplyLine::Found ? line : result == ReplyLine::Ended ? ended + line : "(failed)" + line)
-        << story;
-    EXPECT_LE(reads, static_cast<int>(kReplyReadMax / 1024) + 1) << story << ": reading stops at the limit";
+    const std::string got = result == ReplyLine::Found ? line : (result == ReplyLine::Ended ? ended : "(failed)") + line;
+    EXPECT_EQ(cases[row].line, got) << "row " << row;
   }
 }
 
-// The information dialog's text for each state; only a failed check shows the query's error.
-TEST(InfoState, ViewOfEachState) {
-  const std::pair<int, int> rows[] = {{update::Current, IDS_INFO_CURRENT}, {update::Outdated, IDS_INFO_OUTDATED},
-                                      {update::Unchecked, IDS_INFO_UNCHECKED}, {7, IDS_INFO_UNDETERMINED}};
-  for (const auto& [state, text] : rows) {
-    EXPECT_EQ(text, update::ViewOfState(state).textId) << state;
-    EXPECT_EQ(state == update::Unchecked, update::ViewOfState(state).showError) << state;
-  }
-}
-
-// A reply: the version as shown | the package's version | its file name piece.
-TEST(DownloadText, VersionsAndReplies) {
+// A reply: the version as shown | the package's version | its file name piece; the installer's path from them.
+TEST(DownloadText, RepliesAndInstallerPaths) {
   const std::pair<std::string, std::string> rows[] = {
-      {"4.2.5.0", "4 . 2 . 5 . 0||"},
-      {" 4, 2, 5,0 ", "4 . 2 . 5 . 0||"},                               // blanks go, commas shown as points
-      {"4.2.5.0#Brumo#2.1.0.3", "4 . 2 . 5 . 0|2.1.0.3|2103"},          // the package after the marker
-      {"4.2.5.0#Brumo#", "4 . 2 . 5 . 0||"},
+      {"4.2.5.0", "4 . 2 . 5 . 0||"}, {" 4, 2, 5,0 ", "4 . 2 . 5 . 0||"}, {"4.2.5.0#Brumo#", "4 . 2 . 5 . 0||"},
+      {"4.2.5.0#Brumo#2.1.0.3", "4 . 2 . 5 . 0|2.1.0.3|2103"}, {"#Brumo#1", "|1|1"},
       {"4.2.5.0#Brumo#..\\..\\x", "4 . 2 . 5 . 0|..\\..\\x|x"},        // no folder from server text
       {"4.2.5.0#Brumo#2.1#Brumo#0", "4 . 2 . 5 . 0|2.10|210"},          // every marker after the first goes
-      {"#Brumo#1", "|1|1"},
   };
   for (const auto& [reply, expected] : rows) {
     const VersionReply split = SplitVersionReply(reply);
     const std::string got = FormatVersionForDisplay(split.application) + "|" + split.package + "|";
     EXPECT_EQ(expected, got + PackageFileTag(split.package)) << reply;
   }
-}
-
-TEST(DownloadText, InstallerPaths) {
   const std::string temp = "C:\\T\\", longTemp = "C:\\" + std::string(250, 't') + "\\";
-  const struct { std::string folder, app, tag, ext; bool package; std::string path; } rows[] = {  // "-": refused
-      {temp, "Tramitex", "2103", "", false, "C:\\T\\Tramitex.msi"},
-      {temp, "Tramitex", "2103", "", true, "C:\\T\\Brumo2103.exe"},
-      {temp, "Tramitex", "2103", "zip", true, "C:\\T\\Brumo2103.zip"},  // one extension for both
-      {temp, "Tramitex", "", "", true, "-"},                            // a package version that left nothing
-      {temp, "", "1", "", false, "-"},
-      {temp, "Tramitex", "1", "..\\x", false, "-"},                     // the extension cannot leave the folder
-      {temp, "..", "1", "", false, "-"},
-      {longTemp, "T", "1", "", false, longTemp + "T.msi"},              // 259 characters fit
-      {longTemp, "Tr", "1", "", false, "-"},                            // 260 do not
+  const struct { std::string folder, app, tag, ext; bool package; std::string path; } paths[] = {  // "-": refused
+      {temp, "App", "2103", "", false, "C:\\T\\App.msi"}, {temp, "App", "2103", "", true, "C:\\T\\Brumo2103.exe"},
+      {temp, "App", "2103", "zip", true, "C:\\T\\Brumo2103.zip"},  // one extension for both
+      {temp, "App", "", "", true, "-"}, {temp, "", "1", "", false, "-"}, {temp, "..", "1", "", false, "-"},
+      {temp, "App", "1", "..\\x", false, "-"},  // the extension cannot leave the folder
+      {longTemp, "T", "1", "", false, longTemp + "T.msi"}, {longTemp, "Tr", "1", "", false, "-"},  // 259 fit, 260 not
   };
-  for (const auto& row : rows) {
+  for (const auto& row : paths)
     EXPECT_EQ(row.path, InstallerPath(row.folder, row.app, row.tag, row.ext, row.package).value_or("-"))
         << row.app << " " << row.ext << " " << row.folder.size();
-  }
 }
 
 TEST(DownloadText, RequestsRefusalsAndAddresses) {
@@ -138,32 +97,31 @@ TEST(DownloadText, RequestsRefusalsAndAddresses) {
   EXPECT_EQ("http://notas:8080/download/updatepdf/Mi%20App%26x.pdf", ReleaseNotesAddress("notas:8080", "Mi App&x"));
   EXPECT_EQ("", ReleaseNotesAddress("", "Tramitex"));
   EXPECT_EQ(0, ProgressPosition(0, 5, 0));
-  EXPECT_EQ(133, ProgressPosition(100, 1023, 3069));  // truncated
+  EXPECT_EQ(133, ProgressPosition(100, 1023, 3069));              // truncated
   EXPECT_EQ(100, ProgressPosition(0, 64ull << 30, 64ull << 30));  // no overflow past 4 GB
 }
 
-// What OK and Escape do in each state (row n is state n); only the failures fill in their error.
-TEST(DownloadState, TableAndFlow) {
+// The information dialog's text for each state, only a failed check showing the query's error; what OK and
+// Escape do in the download dialog's states (row n is state n), only the failures filling in their error.
+TEST(DialogStates, InfoViewsAndDownloadFlow) {
+  const std::pair<int, int> views[] = {{update::Current, IDS_INFO_CURRENT}, {update::Outdated, IDS_INFO_OUTDATED},
+                                       {update::Unchecked, IDS_INFO_UNCHECKED}, {7, IDS_INFO_UNDETERMINED}};
+  for (const auto& [state, text] : views)
+    EXPECT_EQ(std::make_pair(text, state == update::Unchecked),
+              std::make_pair(update::ViewOfState(state).textId, update::ViewOfState(state).showError)) << state;
   using O = OkAction;
   using E = EscapeAction;
-  const std::pair<OkAction, EscapeAction> rows[] = {
+  const std::pair<O, E> actions[] = {
       {O::CloseCancel, E::Close}, {O::Stop, E::Ignore},        {O::Stop, E::Ignore},        {O::CloseOk, E::Close},
       {O::Download, E::Close},    {O::CloseOk, E::Ask},        {O::CloseCancel, E::Close}, {O::Download, E::Close},
       {O::CloseCancel, E::Close}, {O::CloseCancel, E::Close}, {O::CloseCancel, E::Close},  // 10: any other value
   };
-  for (int state = 0; state < 11; ++state) {
-    DownloadFlow flow;
-    flow.state = state;
-    EXPECT_EQ(rows[state], std::make_pair(flow.OnOk(), flow.OnEscape())) << state;
-  }
-  EXPECT_EQ("E: x", ResultText(ViewOfState(7), "E: %s", "x", "undefined"));
-  EXPECT_EQ("E: undefined", ResultText(ViewOfState(8), "E: %s", "", "undefined"));
-  EXPECT_EQ("E: %s", ResultText(ViewOfState(4), "E: %s", "x", "undefined"));
+  for (int state = 0; state < 11; ++state)
+    EXPECT_EQ(actions[state], std::make_pair(DownloadFlow{state}.OnOk(), DownloadFlow{state}.OnEscape())) << state;
+  for (const auto& [state, error, text] : {std::tuple{7, "x", "E: x"}, {8, "", "E: undefined"}, {4, "x", "E: %s"}})
+    EXPECT_EQ(text, ResultText(ViewOfState(state), "E: %s", error, "undefined")) << state;
   DownloadFlow flow;
   std::string seen;
   for (int i = 0; i < 4; ++i) flow.DownloadFailed(), seen += std::to_string(flow.state);
   EXPECT_EQ("7779", seen) << "three failures leave the download button, the fourth does not";
 }
-
-}  // namespace
-}  // namespace qvx
