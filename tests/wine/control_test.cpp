@@ -1,10 +1,6 @@
-// The control as hosts use it: created through COM from its registration and
-// called by name under the user's regional settings; its registered type
-// library as object browsers read it; the process-wide state on the linked
-// copy of the module's code.
+// The control called by name as hosts call it, its type library as browsers read it, its process state.
 #include <ocidl.h>
 
-#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <map>
@@ -23,10 +19,8 @@
 namespace qvxtest {
 namespace {
 
-// A call by name with arguments "#n" a long, "$x" a double, "&flag" a flag out
-// as C++ passes it, "&variable" one as scripts do, else a text (NULs kept);
-// the answer as "T:text", "R:number", "B:flag" or "hr ... arg ...", and the
-// flag written.
+// Arguments "#n" long, "$x" double, "&flag" a flag out as C++ passes it, "&variable" as scripts do,
+// else a text; the answer "T:text", "R:number", "B:flag" or "hr ... arg ...", then the flag written.
 std::string Call(IDispatch* control, const wchar_t* method, const std::vector<std::wstring>& specs) {
   std::vector<Var> args(specs.size());
   std::vector<VARIANT> raw;
@@ -77,8 +71,6 @@ TEST(ControlTest, CallsByNameUnderTheUsersSettings) {
       {&es, L"ValidateIntlStr", {L"1.234,5"}, "B:-1"},
       {&es, L"ConvertIntlStrToStr", {L"1", L"2"}, "hr 0x8002000e arg 0"},
       {&es, L"VerifyCtrlVersion", {L"4.2.5.0", L"&flag"}, "T:4.2.5.0 -1"},
-      {&es, L"VerifyCtrlVersion", {L"4.2.5.1", L"&flag"}, "T:4.2.5.0 0"},
-      {&es, L"VerifyCtrlVersion", {L"4.2.5.0", L"&variable"}, "T:4.2.5.0 -1"},
       {&es, L"VerifyCtrlVersion", {L"4.2.5.1", L"&variable"}, "T:4.2.5.0 0"},
   };
   for (const auto& c : calls) {
@@ -87,16 +79,13 @@ TEST(ControlTest, CallsByNameUnderTheUsersSettings) {
   }
   // A host that set a numeric locale with a comma point: msvcrt is shared with the module.
   ScopedNumberSettings settings(es);
-  const char* host = nullptr;
-  for (const char* name : {"Spanish_Spain.1252", "Spanish", "German_Germany.1252"})
-    if (!host) host = std::setlocale(LC_NUMERIC, name);
-  ASSERT_TRUE(host && *std::localeconv()->decimal_point == ',');
+  ASSERT_TRUE(std::setlocale(LC_NUMERIC, "Spanish_Spain.1252") || std::setlocale(LC_NUMERIC, "German_Germany.1252"));
+  ASSERT_EQ(',', *std::localeconv()->decimal_point);
   EXPECT_EQ("T:1.234,50", Call(control.get(), L"ConvertFltToIntlStr", {L"$1234.5", L"#2", L"#1"}));
   EXPECT_EQ(',', *std::localeconv()->decimal_point) << "the host's locale is left as it was";
   std::setlocale(LC_ALL, "C");
 }
 
-// VerifyCtrlVersion's answer comes from the registered file.
 TEST(ControlTest, VerifyCtrlVersionAnswersFromTheRegisteredFile) {
   std::string registered;
   ASSERT_TRUE(qvx::RegisteredModulePath(registered));
@@ -118,7 +107,6 @@ TEST(ControlTest, VerifyCtrlVersionAnswersFromTheRegisteredFile) {
   ::RegSetKeyValueA(HKEY_CLASSES_ROOT, server.c_str(), nullptr, REG_SZ, registered.c_str(), registered.size() + 1);
 }
 
-// A name, and with withHelp its help text in quotes.
 std::wstring Doc(ITypeInfo* info, MEMBERID id, bool withHelp) {
   BSTR name = nullptr, help = nullptr;
   info->GetDocumentation(id, &name, withHelp ? &help : nullptr, nullptr, nullptr);
@@ -138,8 +126,7 @@ std::wstring TypeName(ITypeInfo* info, const TYPEDESC& t) {
   return names.count(t.vt) ? names.at(t.vt) : L"vt" + std::to_wstring(t.vt);
 }
 
-// Each type of the registered library and each of its members, one line each,
-// as an object browser shows them (restricted members hidden).
+// One line per type and member, as an object browser shows them (restricted members hidden).
 std::vector<std::wstring> BrowseRegisteredLibrary() {
   com_ptr<ITypeLib> lib;
   if (::LoadRegTypeLib(qvx::LIBID_QVXINTLLib, 1, 0, 0x409, lib.put()) != S_OK) return {L"not registered"};
@@ -213,9 +200,7 @@ TEST(ControlTest, TypeLibraryAsObjectBrowsersReadIt) {
       L"  implements _DQVXIntl flags 1",                                                 // default
       L"  implements _DQVXIntlEvents flags 3",                                           // default source
   };
-  const std::vector<std::wstring> got = BrowseRegisteredLibrary();
-  for (size_t i = 0; i < std::max(expected.size(), got.size()); ++i)
-    EXPECT_EQ(i < expected.size() ? expected[i] : L"(none)", i < got.size() ? got[i] : L"(none)") << "line " << i;
+  EXPECT_EQ(expected, BrowseRegisteredLibrary());
 
   // Containers find the dispatch interface, the events and the class.
   com_ptr<IDispatch> control = CreateControl();
@@ -230,9 +215,7 @@ TEST(ControlTest, TypeLibraryAsObjectBrowsersReadIt) {
   EXPECT_TRUE(IsEqualGUID(qvx::DIID_DQVXIntlEvents, source));
   ASSERT_EQ(S_OK, classInfo->GetClassInfo(coclass.put()));
   EXPECT_EQ(L"Internationalization", Doc(coclass.get(), MEMBERID_NIL, false));
-  // Parameter names resolve as the type information resolves them, in any
-  // case; a name that is not the method's fails the whole answer. The
-  // download methods resolve by name only.
+  // Parameter names resolve as the type information resolves them; download methods by name only.
   for (std::vector<const wchar_t*> names : {std::vector<const wchar_t*>{L"ConvertFltToIntlStr", L"fVal", L"NDECS", L"nFlags"},
                                             {L"GetLastAppVersionFromVandrel", L"csError", L"csAppName"},
                                             {L"ConvertStrToIntlStr", L"lpctstrVal", L"nFlag"}}) {
@@ -249,9 +232,7 @@ TEST(ControlTest, TypeLibraryAsObjectBrowsersReadIt) {
   EXPECT_EQ(0x1C, id);
 }
 
-// The update switch belongs to the process; controls are counted over every
-// apartment thread, and each thread's keypad hook is its own and goes with
-// the thread's last control.
+// One update switch and control count per process; a keypad hook per thread, gone with its last control.
 TEST(ControlTest, ApartmentsShareTheSwitchAndKeepTheirOwnHooks) {
   qvx::fw::AttachModule(::GetModuleHandleW(nullptr));
   const LONG before = qvx::Process().liveControls;

@@ -1,9 +1,5 @@
-// The module's shared services on its linked code, against the real registry
-// of the test prefix: the customer data store, file versions, the folder
-// table and start-up, the user agent and the machine identifier.
+// The module's shared services on its linked code, against the test prefix's registry.
 #include "qvx_test.h"
-
-#include <cstdio>
 
 #include "common/file_version.h"
 #include "common/folder_lookup.h"
@@ -26,13 +22,11 @@ class CustomerStore : public ::testing::Test {
  protected:
   // number|name|NIF|Tfno|Email|flags, then "fallback" when read from the second key.
   static std::string Read() {
-    CustomerData d = {"old", "old", "old", "old", "old", 0xABCD};
+    CustomerData d = {"old", "old", "old", "old", "old", 7};
     bool fallback = false;
     const bool ok = qvx::mail::ReadCustomerData(d, fallback);
-    char flags[16];
-    std::snprintf(flags, sizeof flags, "%X", static_cast<unsigned>(d.flags));
     return (ok ? "" : "FALSE ") + d.number + "|" + d.name + "|" + d.taxNumber + "|" + d.telephone + "|" + d.email +
-           "|" + flags + (fallback ? " fallback" : "");
+           "|" + std::to_string(d.flags) + (fallback ? " fallback" : "");
   }
   ScratchKey first_{HKEY_LOCAL_MACHINE, qvx::mail::kCustomerKeyFirst, MakerRegistryView()};
   ScratchKey second_{HKEY_LOCAL_MACHINE, qvx::mail::kCustomerKeySecond, MakerRegistryView()};
@@ -41,11 +35,11 @@ class CustomerStore : public ::testing::Test {
 };
 
 TEST_F(CustomerStore, ReadsTheFirstKeyElseTheSecondWhole) {
-  EXPECT_EQ("FALSE |||||ABCD", Read()) << "nothing stored: empty texts, the caller's flags";
+  EXPECT_EQ("FALSE |||||7", Read()) << "nothing stored: empty texts, the caller's flags";
   second_.SetText("Numero", "2");
   second_.SetText("Nombre", "Segunda");
   second_.Set("DataBin", REG_BINARY, "SECOND", 7);
-  EXPECT_EQ("2|Segunda||||ABCD fallback SECOND", Read() + " " + qvx::mail::ReadCustomerKey());
+  EXPECT_EQ("2|Segunda||||7 fallback SECOND", Read() + " " + qvx::mail::ReadCustomerKey());
   first_.SetText("Numero", "1");
   CustomerData data;
   bool fallback = true;
@@ -56,15 +50,15 @@ TEST_F(CustomerStore, ReadsTheFirstKeyElseTheSecondWhole) {
     DWORD type;
     std::string bytes, read;  // Read() and ReadCustomerKey(): no value comes from the second key
   } rows[] = {
-      {"Nombre", REG_SZ, Bytes(n255), "1|" + n255 + "||||ABCD "},
-      {"Nombre", REG_SZ, n255, "1|" + n255 + "||||ABCD "},  // without its NUL
-      {"Nombre", REG_SZ, Bytes(n255 + "n"), "1|||||ABCD "},
-      {"Tfno", REG_SZ, std::string("ab\0cd", 6), "1|||ab||ABCD "},
-      {"Flags", REG_DWORD, std::string("\x01\0\0\x80", 4), "1|||||80000001 "},
-      {"Flags", REG_SZ, "1", "1|||||ABCD "},
-      {"DataBin", REG_BINARY, "KEY", "1|||||ABCD KEY"},
-      {"DataBin", REG_BINARY, std::string("AB\0CD", 6), "1|||||ABCD AB"},
-      {"DataBin", REG_SZ, "KEY", "1|||||ABCD "},
+      {"Nombre", REG_SZ, Bytes(n255), "1|" + n255 + "||||7 "},
+      {"Nombre", REG_SZ, n255, "1|" + n255 + "||||7 "},  // without its NUL
+      {"Nombre", REG_SZ, Bytes(n255 + "n"), "1|||||7 "},
+      {"Tfno", REG_SZ, std::string("ab\0cd", 6), "1|||ab||7 "},
+      {"Flags", REG_DWORD, std::string("\x01\0\0\x80", 4), "1|||||2147483649 "},
+      {"Flags", REG_SZ, "1", "1|||||7 "},
+      {"DataBin", REG_BINARY, "KEY", "1|||||7 KEY"},
+      {"DataBin", REG_BINARY, std::string("AB\0CD", 6), "1|||||7 AB"},
+      {"DataBin", REG_SZ, "KEY", "1|||||7 "},
   };
   for (const auto& row : rows) {
     first_.Set(row.value, row.type, row.bytes.data(), row.bytes.size());
@@ -141,21 +135,20 @@ TEST(StartUpTest, FolderTableAndModuleState) {
   ScratchKey table(HKEY_LOCAL_MACHINE, qvx::kFolderTableKey, MakerRegistryView());
   const char* name = qvx::kFolderComponentesComunes;
   const struct {
-    const char* stored;  // nullptr: no value
+    std::string stored;  // "": no value
     bool found;
     std::string folder, help;  // help "": the module not started
   } rows[] = {
       {"C:\\Comun", true, "C:\\Comun\\", "C:\\Comun\\Ayuda\\Brumo.chm"},
       {"C:\\Comun\\", true, "C:\\Comun\\", "C:\\Comun\\Ayuda\\Brumo.chm"},
-      {nullptr, false, "", "Ayuda\\Brumo.chm"},
-      {"\x01", false, "", ""},  // stands for 260 characters: longer than the buffer
+      {"", false, "", "Ayuda\\Brumo.chm"},
+      {std::string(260, 'a'), false, "", ""},  // longer than the buffer
   };
   for (const auto& row : rows) {
-    const std::string value = row.stored && *row.stored == 1 ? std::string(260, 'a') : row.stored ? row.stored : "";
-    table.Set(name, REG_SZ, row.stored ? value.c_str() : nullptr, value.size() + 1);
+    table.Set(name, REG_SZ, row.stored.empty() ? nullptr : row.stored.c_str(), row.stored.size() + 1);
     std::string folder = "left over";
-    EXPECT_EQ(row.found, qvx::GetFolderPath(name, folder)) << value;
-    EXPECT_EQ(row.folder, folder) << value;
+    EXPECT_EQ(row.found, qvx::GetFolderPath(name, folder)) << row.stored;
+    EXPECT_EQ(row.folder, folder) << row.stored;
     if (row.help.empty()) continue;
     qvx::fw::AttachModule(::GetModuleHandleW(nullptr));
     EXPECT_EQ("qvx_control_tests", qvx::fw::Module().appName) << "the module's file name without its extension";
