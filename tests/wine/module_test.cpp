@@ -1,5 +1,5 @@
 // The module as a COM server: loaded and unloaded by COM in a host, nothing of it outliving it;
-// then its exports called as regsvr32 and CoGetClassObject call them, and its resources.
+// then its exports called as regsvr32 and CoGetClassObject call them.
 #include <winsock2.h>
 #include <windows.h>
 #include <ole2.h>
@@ -7,7 +7,6 @@
 #include <tlhelp32.h>
 
 #include <atomic>
-#include <cstdio>
 #include <thread>
 
 #include "control/intl_ids.h"
@@ -182,26 +181,6 @@ TEST(ModuleTest, FactoryControlsAndTheUnloadAnswer) {
   ASSERT_EQ(S_OK, factory->LockServer(FALSE));
   factory.reset();
   EXPECT_EQ(S_OK, canUnloadNow());
-}
-
-TEST(ModuleTest, VersionAndToolboxResources) {
-  std::vector<BYTE> block(::GetFileVersionInfoSizeW(ModuleFile().c_str(), nullptr));
-  ASSERT_TRUE(::GetFileVersionInfoW(ModuleFile().c_str(), 0, block.size(), block.data()));
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  WORD* translation = nullptr;
-  UINT size = 0, length = 0;
-  ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
-  ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
-  HANDLE image = ::LoadImageW(TheModule(), MAKEINTRESOURCEW(1), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
-  BITMAP bitmap = {};
-  ::GetObjectW(image, sizeof bitmap, &bitmap);
-  ::DeleteObject(image);
-  char text[128];
-  std::snprintf(text, sizeof text, "%lu.%lu.%lu.%lu type %lu, %u translation %04x %u, bitmap %ldx%ldx%u",
-                fixed->dwFileVersionMS >> 16, fixed->dwFileVersionMS & 0xFFFF, fixed->dwFileVersionLS >> 16,
-                fixed->dwFileVersionLS & 0xFFFF, fixed->dwFileType, length / 4, translation[0], translation[1],
-                bitmap.bmWidth, bitmap.bmHeight, bitmap.bmBitsPixel);
-  EXPECT_STREQ("4.2.5.0 type 2, 1 translation 0c0a 1200, bitmap 16x15x4", text);
 }
 
 }  // namespace
