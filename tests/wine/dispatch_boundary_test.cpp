@@ -91,6 +91,9 @@ struct Call {
   }
   void Set(size_t i, Var value) { ::VariantClear(&v[i]), v[i] = value.v, ::VariantInit(&value.v); }
   void Set(size_t i, VARTYPE vt) { ::VariantClear(&v[i]), V_VT(&v[i]) = vt, V_ERROR(&v[i]) = DISP_E_PARAMNOTFOUND; }
+  void SetText(size_t i, const wchar_t* t, UINT n) {
+    Set(i, VT_BSTR), V_BSTR(&v[i]) = t ? ::SysAllocStringLen(t, n) : nullptr;
+  }
   void SetArray(size_t i) { Set(i, VARTYPE(VT_ARRAY | VT_I4)), V_ARRAY(&v[i]) = ::SafeArrayCreateVector(VT_I4, 0, 2); }
   // Moves argument i into a variable that the argument then refers to.
   void Refer(size_t i, bool typed) {
@@ -121,12 +124,6 @@ struct Call {
     return all;
   }
 };
-
-Var Text(const wchar_t* text, UINT length) {
-  Var v;
-  V_VT(&v.v) = VT_BSTR, V_BSTR(&v.v) = text ? ::SysAllocStringLen(text, length) : nullptr;
-  return v;
-}
 
 // What a row changes: the call, or the first parameter of these types (bits by ParamType).
 enum : unsigned { kCall = 0, kText = 1, kLong = 2, kDouble = 4, kBool = 8, kIn = 15, kOut = 48 };
@@ -170,11 +167,11 @@ const Row kRows[] = {
        c.Refer(i, false), c.link[i] = c.v[i], c.v[i] = Ref(VT_VARIANT, &c.link[i]); }},
     {"a NULL script variable", kIn, [](Call& c, size_t i) { c.Refer(i, false), V_BYREF(&c.v[i]) = nullptr; }},
     {"a long", kText, [](Call& c, size_t i) { c.Set(i, Var(12L)); }},
-    {"a NULL BSTR", kText, [](Call& c, size_t i) { c.Set(i, Text(nullptr, 0)); }},
-    {"an empty text", kText, [](Call& c, size_t i) { c.Set(i, Text(L"", 0)); }},
-    {"1 MB of digits", kText, [](Call& c, size_t i) { c.Set(i, Text(std::wstring(1 << 20, L'7').c_str(), 1 << 20)); }},
-    {"an embedded NUL", kText, [](Call& c, size_t i) { c.Set(i, Text(L"1\0" L"2", 3)); }},
-    {"characters 1252 lacks", kText, [](Call& c, size_t i) { c.Set(i, Text(L"\x4E2D\x0663", 2)); }},
+    {"a NULL BSTR", kText, [](Call& c, size_t i) { c.SetText(i, nullptr, 0); }},
+    {"an empty text", kText, [](Call& c, size_t i) { c.SetText(i, L"", 0); }},
+    {"1 MB of digits", kText, [](Call& c, size_t i) { c.SetText(i, std::wstring(1 << 20, L'7').c_str(), 1 << 20); }},
+    {"an embedded NUL", kText, [](Call& c, size_t i) { c.SetText(i, L"1\0" L"2", 3); }},
+    {"characters 1252 lacks", kText, [](Call& c, size_t i) { c.SetText(i, L"\x4E2D\x0663", 2); }},
     {"the text 12", kLong, [](Call& c, size_t i) { c.Set(i, Var(L"12")); }},
     {"a text that is no number", kLong, [](Call& c, size_t i) { c.Set(i, Var(L"x")); }},
     {"a number past a long", kLong, [](Call& c, size_t i) { c.Set(i, Var(L"99999999999")); }},

@@ -16,8 +16,6 @@ namespace {
 using qvx::MakerRegistryView;
 using qvx::mail::CustomerData;
 
-std::string Bytes(const std::string& text) { return std::string(text.c_str(), text.size() + 1); }
-
 class CustomerStore : public ::testing::Test {
  protected:
   // number|name|NIF|Tfno|Email|flags, then "fallback" when read from the second key.
@@ -49,9 +47,9 @@ TEST_F(CustomerStore, ReadsTheFirstKeyElseTheSecondWhole) {
     DWORD type;
     std::string bytes, read;  // Read() and ReadCustomerKey(): no value comes from the second key
   } rows[] = {
-      {"Nombre", REG_SZ, Bytes(n255), "1|" + n255 + "||||7 "},
+      {"Nombre", REG_SZ, std::string(n255.c_str(), 256), "1|" + n255 + "||||7 "},
       {"Nombre", REG_SZ, n255, "1|" + n255 + "||||7 "},  // without its NUL
-      {"Nombre", REG_SZ, Bytes(n255 + "n"), "1|||||7 "},
+      {"Nombre", REG_SZ, std::string((n255 + "n").c_str(), 257), "1|||||7 "},
       {"Tfno", REG_SZ, std::string("ab\0cd", 6), "1|||ab||7 "},
       {"Flags", REG_DWORD, std::string("\x01\0\0\x80", 4), "1|||||2147483649 "},
       {"Flags", REG_SZ, "1", "1|||||7 "},
