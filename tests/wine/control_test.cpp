@@ -50,12 +50,8 @@ TEST(ControlTest, CallsByNameUnderTheUsersSettings) {
   com_ptr<IDispatch> control = CreateControl();
   ASSERT_TRUE(control);
   const NumberSettings es = kSpanish, fours = {".", "'", "~-", "4;0", "3", "1"};
-  const struct {
-    const NumberSettings* settings;
-    const wchar_t* method;
-    std::vector<std::wstring> args;
-    std::string result;
-  } calls[] = {
+  struct Row { const NumberSettings* settings; const wchar_t* method; std::vector<std::wstring> args; std::string result; };
+  const Row calls[] = {
       {&es, L"ConvertStrToIntlStr", {L"ñ1234567.891", L"#1"}, "T:ñ1.234.567,891"},
       {&es, L"ConvertStrToIntlStr", {L"$1234.5", L"#1"}, "T:1.234,5"},  // a double: plain, with a point
       {&es, L"ConvertFltToIntlStr", {L"$-1234.5", L"#0", L"#1"}, "T:-1.234,50"},
@@ -79,10 +75,8 @@ TEST(ControlTest, VerifyCtrlVersionAnswersFromTheRegisteredFile) {
   std::string registered;
   ASSERT_TRUE(qvx::RegisteredModulePath(registered));
   const std::string server = "CLSID\\" + qvx::fw::GuidText(qvx::CLSID_QVXIntl) + "\\InprocServer32";
-  const struct {
-    std::string file;
-    const char *minimum, *answer;
-  } files[] = {{TestFile("version_commas.dll"), "4.2.6", "4, 2, 5, 0 0"},
+  const struct { std::string file; const char *minimum, *answer; } files[] = {
+               {TestFile("version_commas.dll"), "4.2.6", "4, 2, 5, 0 0"},
                {TestFile("version_normal.dll"), "1.2", "1.2.3.4 1"},
                {TestFile("version_none.dll"), "", " 0"},
                {"", "1.0", " 0"}};

@@ -155,11 +155,8 @@ const Row kRows[] = {
     {"DISPID 9, no method", kCall, [](Call& c, size_t) { c.id = 9; }},
     {"DISPID_VALUE", kCall, [](Call& c, size_t) { c.id = DISPID_VALUE; }},
     {"omitted (VT_ERROR)", kIn, [](Call& c, size_t i) { c.Set(i, VT_ERROR); }},
-    {"VT_NULL", kIn, [](Call& c, size_t i) { c.Set(i, VT_NULL); }},
     {"an IDispatch without a value", kIn, [](Call& c, size_t i) {
        c.Set(i, VT_DISPATCH), V_DISPATCH(&c.v[i]) = g_control, g_control->AddRef(); }},
-    {"a NULL IDispatch", kIn, [](Call& c, size_t i) { c.Set(i, VT_DISPATCH), V_DISPATCH(&c.v[i]) = nullptr; }},
-    {"an array", kIn, [](Call& c, size_t i) { c.SetArray(i); }},
     {"a typed reference", kIn, [](Call& c, size_t i) { c.Refer(i, true); }},
     {"a NULL typed reference", kIn, [](Call& c, size_t i) { c.Refer(i, true), V_BYREF(&c.v[i]) = nullptr; }},
     {"a script variable", kIn, [](Call& c, size_t i) { c.Refer(i, false); }},
@@ -176,9 +173,7 @@ const Row kRows[] = {
     {"a text that is no number", kLong, [](Call& c, size_t i) { c.Set(i, Var(L"x")); }},
     {"a number past a long", kLong, [](Call& c, size_t i) { c.Set(i, Var(L"99999999999")); }},
     {"a long", kDouble, [](Call& c, size_t i) { c.Set(i, Var(12L)); }},
-    {"a number past a double", kDouble, [](Call& c, size_t i) { c.Set(i, Var(L"1e999")); }},
     {"the text False", kBool, [](Call& c, size_t i) { c.Set(i, Var(L"False")); }},
-    {"a text that is no boolean", kBool, [](Call& c, size_t i) { c.Set(i, Var(L"x")); }},
     // A value cannot carry the result back; Wine's DispInvoke hands the method a temporary.
     {"by value", kOut, [](Call& c, size_t i) {
        c.Set(i, V_VT(&c.v[i]) == (VT_BYREF | VT_BSTR) ? Var(L"keep") : Var::Bool(true)); }, DISP_E_TYPEMISMATCH},

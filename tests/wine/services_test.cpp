@@ -42,11 +42,8 @@ TEST_F(CustomerStore, ReadsTheFirstKeyElseTheSecondWhole) {
   bool fallback = true;
   EXPECT_TRUE(qvx::mail::ReadCustomerData(data, fallback) && fallback) << "the first key leaves the caller's flag";
   const std::string n255(255, 'n');
-  const struct {
-    const char* value;
-    DWORD type;
-    std::string bytes, read;  // Read() and ReadCustomerKey(): no value comes from the second key
-  } rows[] = {
+  // read: Read() and ReadCustomerKey(); no value comes from the second key.
+  const struct { const char* value; DWORD type; std::string bytes, read; } rows[] = {
       {"Nombre", REG_SZ, std::string(n255.c_str(), 256), "1|" + n255 + "||||7 "},
       {"Nombre", REG_SZ, n255, "1|" + n255 + "||||7 "},  // without its NUL
       {"Nombre", REG_SZ, std::string((n255 + "n").c_str(), 257), "1|||||7 "},
@@ -82,15 +79,10 @@ TEST_F(CustomerStore, WritesBothKeysAlikeCutsLongTextsAndReportsRefusals) {
   EXPECT_TRUE(qvx::mail::WriteCustomerData(other));
   EXPECT_EQ("1234|" + std::string(255, 'a') + "|B12345678|976 123 456|ab|5", Read()) << "long texts stored cut";
 
-  // A refused write is reported and writes nothing, not even the second key;
-  // a refused read falls back as a missing key does.
+  // A refused write is reported and writes nothing, not even the second key; a refused read falls back.
   other = sample_;
   other.number = "99";
-  const struct Row {
-    const ScratchKey* key;
-    DWORD denied;
-    std::string seen;
-  } rows[] = {
+  const struct Row { const ScratchKey* key; DWORD denied; std::string seen; } rows[] = {
       {&first_, KEY_SET_VALUE, "0 " + sampleRead_},
       {&second_, KEY_SET_VALUE, "1 99|" + sample_.name + "|B12345678|976 123 456|a@b.es|5"},  // the second is a copy
       {&first_, KEY_QUERY_VALUE, "1 " + sampleRead_ + " fallback"},
@@ -107,10 +99,8 @@ TEST_F(CustomerStore, WritesBothKeysAlikeCutsLongTextsAndReportsRefusals) {
 
 TEST(FileVersionTest, ReadsTheFieldsOfTheFirstTranslation) {
   const std::wstring module = ModulePath();
-  const struct {
-    std::string path;
-    const char* record;  // ReadVersionRecord's result and fields; ReadFileVersion's as the second field
-  } rows[] = {
+  // record: ReadVersionRecord's result and fields; ReadFileVersion's as the second field.
+  const struct { std::string path; const char* record; } rows[] = {
       {TestFile("version_normal.dll"), "1|1.2.3.4|Se\xF1" "al Gesti\xF3n|Normal test file|Normal#B17 extra|normal.dll"},
       {std::string(module.begin(), module.end()),
        "1|4.2.5.0|Quorvex Common Tools|Quorvex  Internationalization Control|QuorvexIntl|QuorvexIntl.ocx"},
@@ -131,11 +121,8 @@ TEST(FileVersionTest, ReadsTheFieldsOfTheFirstTranslation) {
 TEST(StartUpTest, FolderTableAndModuleState) {
   ScratchKey table(HKEY_LOCAL_MACHINE, qvx::kFolderTableKey, MakerRegistryView());
   const char* name = qvx::kFolderComponentesComunes;
-  const struct {
-    std::string stored;  // "": no value
-    bool found;
-    std::string folder, help;  // help "": the module not started
-  } rows[] = {
+  // stored "": no value; help "": the module not started.
+  const struct { std::string stored; bool found; std::string folder, help; } rows[] = {
       {"C:\\Comun", true, "C:\\Comun\\", "C:\\Comun\\Ayuda\\Brumo.chm"},
       {"C:\\Comun\\", true, "C:\\Comun\\", "C:\\Comun\\Ayuda\\Brumo.chm"},
       {"", false, "", "Ayuda\\Brumo.chm"},
