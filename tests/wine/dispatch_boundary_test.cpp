@@ -17,9 +17,7 @@ using namespace qvx::fw;
 // Returns zero and pops Words pointer-sized words, as a 32-bit stdcall callee must.
 template <typename R, size_t Words>
 struct Stub {
-  struct Args {
-    void* words[Words];
-  };
+  struct Args { void* words[Words]; };
   static R STDMETHODCALLTYPE Call(void*, Args) { return R(); }
 };
 template <typename R, size_t... W>
@@ -129,13 +127,8 @@ struct Call {
 enum : unsigned { kCall = 0, kText = 1, kLong = 2, kDouble = 4, kBool = 8, kIn = 15, kOut = 48 };
 constexpr HRESULT kSame = S_FALSE;  // the control answers as the standard dispatch
 
-struct Row {
-  const char* what;
-  unsigned target;
-  void (*make)(Call& c, size_t i);
-  // Where the control answers otherwise on purpose (why above the row): S_OK or its error.
-  HRESULT ours = kSame;
-};
+// ours: where the control answers otherwise on purpose (why above the row), S_OK or its error.
+struct Row { const char* what; unsigned target; void (*make)(Call& c, size_t i); HRESULT ours = kSame; };
 
 const Row kRows[] = {
     {"as declared", kCall, [](Call&, size_t) {}},
