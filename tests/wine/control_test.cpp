@@ -1,15 +1,13 @@
-// The control as hosts use it: created through COM from its registration and
-// called by name under the user's regional settings; its registered type
-// library as object browsers read it; the process-wide state on the linked
-// copy of the module's code.
-#include <ocidl.h>
-
-#include <algorithm>
-#include <clocale>
+// The control called by name, its type library and process state; then the module's shared services.
 #include <cstdio>
 #include <map>
 #include <thread>
 
+#include "common/file_version.h"
+#include "common/folder_lookup.h"
+#include "common/maker_registry.h"
+#include "common/system_identity.h"
+#include "common/system_info.h"
 #include "control/ctrl_version.h"
 #include "control/intl_ctrl.h"
 #include "control/intl_ids.h"
@@ -18,32 +16,31 @@
 #include "framework/module_state.h"
 #include "framework/registration.h"
 #include "intl/key_dec_hook.h"
+#include "mail/customer_data.h"
+#include "module/app.h"
 #include "qvx_test.h"
 
 namespace qvxtest {
 namespace {
 
-// A call by name with arguments "#n" a long, "$x" a double, "&flag" a flag out
-// as C++ passes it, "&variable" one as scripts do, else a text (NULs kept);
-// the answer as "T:text", "R:number", "B:flag" or "hr ... arg ...", and the
-// flag written.
+// Arguments "#n" long, "$x" double, "&flag" a flag out as C++ passes it, "&variable" as scripts do,
+// else a text; the answer "T:text", "R:number", "B:flag" or "hr ... arg ...", then the flag written.
 std::string Call(IDispatch* control, const wchar_t* method, const std::vector<std::wstring>& specs) {
-  std::vector<Var> args(specs.size());
-  std::vector<VARIANT> raw;
+  std::vector<VARIANT> args(specs.size());
   VARIANT_BOOL flag = 7;
   Var variable, result;
   for (size_t i = 0; i < specs.size(); ++i) {
     const std::wstring& s = specs[i];
-    VARIANT& v = args[i].v;
+    VARIANT& v = args[i];
     if (s[0] == L'#') V_VT(&v) = VT_I4, V_I4(&v) = std::stol(s.substr(1));
-    else if (s[0] == L'$') V_VT(&v) = VT_R8, ::VarR8FromStr(const_cast<OLECHAR*>(s.c_str() + 1), LOCALE_INVARIANT, 0, &V_R8(&v));
+    else if (s[0] == L'$') V_VT(&v) = VT_R8, V_R8(&v) = std::stod(s.substr(1));
     else if (s == L"&flag") V_VT(&v) = VT_BYREF | VT_BOOL, V_BOOLREF(&v) = &flag;
     else if (s == L"&variable") V_VT(&v) = VT_BYREF | VT_VARIANT, V_VARIANTREF(&v) = &variable.v;
     else V_VT(&v) = VT_BSTR, V_BSTR(&v) = ::SysAllocStringLen(s.data(), UINT(s.size()));
-    raw.push_back(v);
   }
   UINT argErr = 0;
-  const HRESULT hr = CallByName(control, method, raw, &result.v, &argErr);
+  const HRESULT hr = CallByName(control, method, args, &result.v, &argErr);
+  for (VARIANT& v : args) ::VariantClear(&v);
   char text[64];
   std::string answer = "vt " + std::to_string(V_VT(&result.v));
   if (hr != S_OK) std::snprintf(text, sizeof text, "hr 0x%08lx arg %u", static_cast<unsigned long>(hr), argErr), answer = text;
@@ -60,12 +57,8 @@ TEST(ControlTest, CallsByNameUnderTheUsersSettings) {
   com_ptr<IDispatch> control = CreateControl();
   ASSERT_TRUE(control);
   const NumberSettings es = kSpanish, fours = {".", "'", "~-", "4;0", "3", "1"};
-  const struct {
-    const NumberSettings* settings;
-    const wchar_t* method;
-    std::vector<std::wstring> args;
-    std::string result;
-  } calls[] = {
+  struct Row { const NumberSettings* settings; const wchar_t* method; std::vector<std::wstring> args; std::string result; };
+  const Row calls[] = {
       {&es, L"ConvertStrToIntlStr", {L"ñ1234567.891", L"#1"}, "T:ñ1.234.567,891"},
       {&es, L"ConvertStrToIntlStr", {L"$1234.5", L"#1"}, "T:1.234,5"},  // a double: plain, with a point
       {&es, L"ConvertFltToIntlStr", {L"$-1234.5", L"#0", L"#1"}, "T:-1.234,50"},
@@ -77,34 +70,20 @@ TEST(ControlTest, CallsByNameUnderTheUsersSettings) {
       {&es, L"ValidateIntlStr", {L"1.234,5"}, "B:-1"},
       {&es, L"ConvertIntlStrToStr", {L"1", L"2"}, "hr 0x8002000e arg 0"},
       {&es, L"VerifyCtrlVersion", {L"4.2.5.0", L"&flag"}, "T:4.2.5.0 -1"},
-      {&es, L"VerifyCtrlVersion", {L"4.2.5.1", L"&flag"}, "T:4.2.5.0 0"},
-      {&es, L"VerifyCtrlVersion", {L"4.2.5.0", L"&variable"}, "T:4.2.5.0 -1"},
       {&es, L"VerifyCtrlVersion", {L"4.2.5.1", L"&variable"}, "T:4.2.5.0 0"},
   };
   for (const auto& c : calls) {
     ScopedNumberSettings settings(*c.settings);
     EXPECT_EQ(c.result, Call(control.get(), c.method, c.args)) << qvx::fw::AnsiFromWide(c.method, wcslen(c.method));
   }
-  // A host that set a numeric locale with a comma point: msvcrt is shared with the module.
-  ScopedNumberSettings settings(es);
-  const char* host = nullptr;
-  for (const char* name : {"Spanish_Spain.1252", "Spanish", "German_Germany.1252"})
-    if (!host) host = std::setlocale(LC_NUMERIC, name);
-  ASSERT_TRUE(host && *std::localeconv()->decimal_point == ',');
-  EXPECT_EQ("T:1.234,50", Call(control.get(), L"ConvertFltToIntlStr", {L"$1234.5", L"#2", L"#1"}));
-  EXPECT_EQ(',', *std::localeconv()->decimal_point) << "the host's locale is left as it was";
-  std::setlocale(LC_ALL, "C");
 }
 
-// VerifyCtrlVersion's answer comes from the registered file.
 TEST(ControlTest, VerifyCtrlVersionAnswersFromTheRegisteredFile) {
   std::string registered;
   ASSERT_TRUE(qvx::RegisteredModulePath(registered));
   const std::string server = "CLSID\\" + qvx::fw::GuidText(qvx::CLSID_QVXIntl) + "\\InprocServer32";
-  const struct {
-    std::string file;
-    const char *minimum, *answer;
-  } files[] = {{TestFile("version_commas.dll"), "4.2.6", "4, 2, 5, 0 0"},
+  const struct { std::string file; const char *minimum, *answer; } files[] = {
+               {TestFile("version_commas.dll"), "4.2.6", "4, 2, 5, 0 0"},
                {TestFile("version_normal.dll"), "1.2", "1.2.3.4 1"},
                {TestFile("version_none.dll"), "", " 0"},
                {"", "1.0", " 0"}};
@@ -118,7 +97,6 @@ TEST(ControlTest, VerifyCtrlVersionAnswersFromTheRegisteredFile) {
   ::RegSetKeyValueA(HKEY_CLASSES_ROOT, server.c_str(), nullptr, REG_SZ, registered.c_str(), registered.size() + 1);
 }
 
-// A name, and with withHelp its help text in quotes.
 std::wstring Doc(ITypeInfo* info, MEMBERID id, bool withHelp) {
   BSTR name = nullptr, help = nullptr;
   info->GetDocumentation(id, &name, withHelp ? &help : nullptr, nullptr, nullptr);
@@ -138,8 +116,7 @@ std::wstring TypeName(ITypeInfo* info, const TYPEDESC& t) {
   return names.count(t.vt) ? names.at(t.vt) : L"vt" + std::to_wstring(t.vt);
 }
 
-// Each type of the registered library and each of its members, one line each,
-// as an object browser shows them (restricted members hidden).
+// One line per type and member, as an object browser shows them (restricted members hidden).
 std::vector<std::wstring> BrowseRegisteredLibrary() {
   com_ptr<ITypeLib> lib;
   if (::LoadRegTypeLib(qvx::LIBID_QVXINTLLib, 1, 0, 0x409, lib.put()) != S_OK) return {L"not registered"};
@@ -213,26 +190,13 @@ TEST(ControlTest, TypeLibraryAsObjectBrowsersReadIt) {
       L"  implements _DQVXIntl flags 1",                                                 // default
       L"  implements _DQVXIntlEvents flags 3",                                           // default source
   };
-  const std::vector<std::wstring> got = BrowseRegisteredLibrary();
-  for (size_t i = 0; i < std::max(expected.size(), got.size()); ++i)
-    EXPECT_EQ(i < expected.size() ? expected[i] : L"(none)", i < got.size() ? got[i] : L"(none)") << "line " << i;
+  EXPECT_EQ(expected, BrowseRegisteredLibrary());
 
-  // Containers find the dispatch interface, the events and the class.
+  // Names resolve as the control's own type information resolves them; download methods by name only.
   com_ptr<IDispatch> control = CreateControl();
   ASSERT_TRUE(control);
-  com_ptr<ITypeInfo> info, coclass;
+  com_ptr<ITypeInfo> info;
   ASSERT_EQ(S_OK, control->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()));
-  EXPECT_EQ(L"_DQVXIntl", Doc(info.get(), MEMBERID_NIL, false));
-  com_ptr<IProvideClassInfo2> classInfo;
-  GUID source = {};
-  ASSERT_EQ(S_OK, control->QueryInterface(IID_IProvideClassInfo2, classInfo.put_void()));
-  ASSERT_EQ(S_OK, classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source));
-  EXPECT_TRUE(IsEqualGUID(qvx::DIID_DQVXIntlEvents, source));
-  ASSERT_EQ(S_OK, classInfo->GetClassInfo(coclass.put()));
-  EXPECT_EQ(L"Internationalization", Doc(coclass.get(), MEMBERID_NIL, false));
-  // Parameter names resolve as the type information resolves them, in any
-  // case; a name that is not the method's fails the whole answer. The
-  // download methods resolve by name only.
   for (std::vector<const wchar_t*> names : {std::vector<const wchar_t*>{L"ConvertFltToIntlStr", L"fVal", L"NDECS", L"nFlags"},
                                             {L"GetLastAppVersionFromVandrel", L"csError", L"csAppName"},
                                             {L"ConvertStrToIntlStr", L"lpctstrVal", L"nFlag"}}) {
@@ -249,9 +213,7 @@ TEST(ControlTest, TypeLibraryAsObjectBrowsersReadIt) {
   EXPECT_EQ(0x1C, id);
 }
 
-// The update switch belongs to the process; controls are counted over every
-// apartment thread, and each thread's keypad hook is its own and goes with
-// the thread's last control.
+// One update switch and control count per process; a keypad hook per thread, gone with its last control.
 TEST(ControlTest, ApartmentsShareTheSwitchAndKeepTheirOwnHooks) {
   qvx::fw::AttachModule(::GetModuleHandleW(nullptr));
   const LONG before = qvx::Process().liveControls;
@@ -301,6 +263,145 @@ TEST(ControlTest, ApartmentsShareTheSwitchAndKeepTheirOwnHooks) {
   EXPECT_EQ("held none ", a) << "the first thread's hook, gone with its control";
   EXPECT_EQ("none held none ", b) << "the second thread's own hook";
   EXPECT_EQ(before, qvx::Process().liveControls);
+}
+
+// The module's shared services on its linked code, against the test prefix's registry.
+using qvx::MakerRegistryView;
+using qvx::mail::CustomerData;
+
+class CustomerStore : public ::testing::Test {
+ protected:
+  // number|name|NIF|Tfno|Email|flags, then "fallback" when read from the second key.
+  static std::string Read() {
+    CustomerData d = {"old", "old", "old", "old", "old", 7};
+    bool fallback = false;
+    const bool ok = qvx::mail::ReadCustomerData(d, fallback);
+    return (ok ? "" : "FALSE ") + d.number + "|" + d.name + "|" + d.taxNumber + "|" + d.telephone + "|" + d.email +
+           "|" + std::to_string(d.flags) + (fallback ? " fallback" : "");
+  }
+  ScratchKey first_{HKEY_LOCAL_MACHINE, qvx::mail::kCustomerKeyFirst, MakerRegistryView()};
+  ScratchKey second_{HKEY_LOCAL_MACHINE, qvx::mail::kCustomerKeySecond, MakerRegistryView()};
+  const CustomerData sample_ = {"1234", "Pe\xF1" "a S.L.", "B12345678", "976 123 456", "a@b.es", 0x5};
+  const std::string sampleRead_ = "1234|" + sample_.name + "|B12345678|976 123 456|a@b.es|5";
+};
+
+TEST_F(CustomerStore, ReadsTheFirstKeyElseTheSecondWhole) {
+  EXPECT_EQ("FALSE |||||7", Read()) << "nothing stored: empty texts, the caller's flags";
+  second_.SetText("Numero", "2");
+  second_.Set("DataBin", REG_BINARY, "SECOND", 7);
+  EXPECT_EQ("2|||||7 fallback SECOND", Read() + " " + qvx::mail::ReadCustomerKey());
+  first_.SetText("Numero", "1");
+  CustomerData data;
+  bool fallback = true;
+  EXPECT_TRUE(qvx::mail::ReadCustomerData(data, fallback) && fallback) << "the first key leaves the caller's flag";
+  const std::string n255(255, 'n');
+  // read: Read() and ReadCustomerKey(); no value comes from the second key.
+  const struct { const char* value; DWORD type; std::string bytes, read; } rows[] = {
+      {"Nombre", REG_SZ, std::string(n255.c_str(), 256), "1|" + n255 + "||||7 "},
+      {"Nombre", REG_SZ, n255, "1|" + n255 + "||||7 "},  // without its NUL
+      {"Nombre", REG_SZ, std::string((n255 + "n").c_str(), 257), "1|||||7 "},
+      {"Tfno", REG_SZ, std::string("ab\0cd", 6), "1|||ab||7 "},
+      {"Flags", REG_DWORD, std::string("\x01\0\0\x80", 4), "1|||||2147483649 "},
+      {"Flags", REG_SZ, "1", "1|||||7 "},
+      {"DataBin", REG_BINARY, std::string("AB\0CD", 6), "1|||||7 AB"},
+      {"DataBin", REG_SZ, "KEY", "1|||||7 "},
+  };
+  for (const auto& row : rows) {
+    first_.Set(row.value, row.type, row.bytes.data(), row.bytes.size());
+    EXPECT_EQ(row.read, Read() + " " + qvx::mail::ReadCustomerKey()) << row.value << " " << row.bytes.size();
+    first_.Set(row.value, REG_NONE, nullptr, 0);
+  }
+}
+
+TEST_F(CustomerStore, WritesBothKeysAlikeCutsLongTextsAndReportsRefusals) {
+  const std::string key(600, 'F');
+  EXPECT_TRUE(qvx::mail::WriteCustomerData(sample_));
+  qvx::mail::WriteCustomerKey(key);
+  EXPECT_EQ(sampleRead_ + " " + key, Read() + " " + qvx::mail::ReadCustomerKey()) << "the key is never cut";
+#ifdef _WIN64
+  EXPECT_EQ("<none>", second_.Get("Numero", KEY_WOW64_64KEY)) << "the store lives in the 32-bit view";
+#endif
+  DeleteKeyTree(HKEY_LOCAL_MACHINE, first_.path(), MakerRegistryView());
+  EXPECT_EQ(sampleRead_ + " fallback " + key, Read() + " " + qvx::mail::ReadCustomerKey()) << "the second key alike";
+  EXPECT_TRUE(qvx::mail::WriteCustomerData(sample_, true));
+  EXPECT_EQ("<none>", first_.Get("Numero")) << "the second key on its own pass only";
+  CustomerData other = sample_;
+  other.name = std::string(255, 'a') + "b";
+  other.email = std::string("ab\0cd", 5);
+  EXPECT_TRUE(qvx::mail::WriteCustomerData(other));
+  EXPECT_EQ("1234|" + std::string(255, 'a') + "|B12345678|976 123 456|ab|5", Read()) << "long texts stored cut";
+
+  // A refused write is reported and writes nothing, not even the second key; a refused read falls back.
+  other = sample_;
+  other.number = "99";
+  const struct Row { const ScratchKey* key; DWORD denied; std::string seen; } rows[] = {
+      {&first_, KEY_SET_VALUE, "0 " + sampleRead_},
+      {&second_, KEY_SET_VALUE, "1 99|" + sample_.name + "|B12345678|976 123 456|a@b.es|5"},  // the second is a copy
+      {&first_, KEY_QUERY_VALUE, "1 " + sampleRead_ + " fallback"},
+  };
+  for (const Row& row : rows) {
+    ASSERT_TRUE(qvx::mail::WriteCustomerData(sample_));
+    row.key->Deny(row.denied);
+    const bool written = row.denied == KEY_SET_VALUE ? qvx::mail::WriteCustomerData(other) : true;
+    const std::string seen = std::to_string(written) + " " + Read();
+    row.key->Deny(0);
+    EXPECT_EQ(row.seen, seen) << row.key->path() << " denying " << row.denied;
+  }
+}
+
+TEST(FileVersionTest, ReadsTheFieldsOfTheFirstTranslation) {
+  const std::wstring module = ModulePath();
+  // record: ReadVersionRecord's result and fields; ReadFileVersion's as the second field.
+  const struct { std::string path; const char* record; } rows[] = {
+      {TestFile("version_normal.dll"), "1|1.2.3.4|Se\xF1" "al Gesti\xF3n|Normal test file|Normal#B17 extra|normal.dll"},
+      {std::string(module.begin(), module.end()),
+       "1|4.2.5.0|Quorvex Common Tools|Quorvex  Internationalization Control|QuorvexIntl|QuorvexIntl.ocx"},
+      {TestFile("version_none.dll"), "0|-|-|-|-|-"},
+      {TestFile("version_missing.dll"), "0|-|-|-|-|-"},
+  };
+  for (const auto& row : rows) {
+    qvx::VersionRecord r = {"-", "-", "-", "-", "-"};
+    const bool ok = qvx::ReadVersionRecord(row.path, r);
+    EXPECT_EQ(row.record, std::to_string(ok) + "|" + r.fileVersion + "|" + r.productName + "|" + r.fileDescription +
+                              "|" + r.internalName + "|" + r.originalFilename);
+    std::string version = "-";
+    EXPECT_EQ(ok, qvx::ReadFileVersion(row.path, version)) << row.path;
+    EXPECT_EQ(r.fileVersion, version);
+  }
+}
+
+TEST(StartUpTest, FolderTableAndModuleState) {
+  ScratchKey table(HKEY_LOCAL_MACHINE, qvx::kFolderTableKey, MakerRegistryView());
+  const char* name = qvx::kFolderComponentesComunes;
+  // stored "": no value; help "": the module not started.
+  const struct { std::string stored; bool found; std::string folder, help; } rows[] = {
+      {"C:\\Comun", true, "C:\\Comun\\", "C:\\Comun\\Ayuda\\Brumo.chm"},
+      {"C:\\Comun\\", true, "C:\\Comun\\", "C:\\Comun\\Ayuda\\Brumo.chm"},
+      {"", false, "", "Ayuda\\Brumo.chm"},
+      {std::string(260, 'a'), false, "", ""},  // longer than the buffer
+  };
+  for (const auto& row : rows) {
+    table.Set(name, REG_SZ, row.stored.empty() ? nullptr : row.stored.c_str(), row.stored.size() + 1);
+    std::string folder = "left over";
+    EXPECT_EQ(row.found, qvx::GetFolderPath(name, folder)) << row.stored;
+    EXPECT_EQ(row.folder, folder) << row.stored;
+    if (row.help.empty()) continue;
+    qvx::fw::AttachModule(::GetModuleHandleW(nullptr));
+    EXPECT_EQ("qvx_control_tests", qvx::fw::Module().appName) << "the module's file name without its extension";
+    qvx::CQVXIntlApp app;
+    EXPECT_TRUE(app.InitInstance());
+    EXPECT_EQ(row.help, qvx::fw::Module().helpFilePath);
+    EXPECT_EQ("qvx_control_tests", qvx::fw::Module().profileName) << "the profile keeps the module's first name";
+    EXPECT_EQ("Quorvex Ingenieros", qvx::fw::Module().appName);
+    EXPECT_NE(nullptr, ::GetModuleHandleA("riched20.dll"));
+    EXPECT_EQ(0, app.ExitInstance());
+  }
+}
+
+TEST(SystemInfoTest, MachineIdentifierFromTheMachineGuid) {
+  const std::string source = qvx::MachineIdentifierSource();
+  EXPECT_EQ(41u, source.find("guid:") + source.size()) << "the machine's GUID of 36 characters: " << source;
+  EXPECT_EQ(qvx::DeriveMachineIdentifier(source), qvx::MachineIdentifier());
 }
 
 }  // namespace
