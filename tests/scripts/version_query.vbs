@@ -1,8 +1,5 @@
-' GetLastAppVersionFromVandrel from VBScript: the out-parameters are variables
-' passed by reference (VT_BYREF|VT_VARIANT), holding texts or never assigned.
-' Against the reference update server of QVX_UPDATE_SERVERS' list (the user's
-' UpdateServer value set for the run, emptied after: Wine's RegDelete is a
-' stub). Ends with "DONE failures=N".
+' GetLastAppVersionFromVandrel from VBScript: out-parameters are variables passed by reference
+' (VT_BYREF|VT_VARIANT), holding texts or never assigned. Ends with "DONE failures=N".
 Option Explicit
 Const kKey = "HKCU\Software\Quorvex\QuorvexIntl\UpdateServer"
 Dim failures, shell, list, fields, port, control, version, errorText, unsetVersion, unsetError
@@ -15,6 +12,7 @@ Sub Check(label, actual, expected)
   End If
 End Sub
 
+' The "normal" server of QVX_UPDATE_SERVERS' list, set as the user's UpdateServer for the run.
 Set shell = CreateObject("WScript.Shell")
 Set list = CreateObject("Scripting.FileSystemObject").OpenTextFile(shell.ExpandEnvironmentStrings("%QVX_UPDATE_SERVERS%"), 1)
 Do While Not list.AtEndOfStream
@@ -29,8 +27,6 @@ version = "old" : errorText = "old"
 Check "result", control.GetLastAppVersionFromVandrel("QvxTestApp", version, errorText), True
 Check "version and error text", version & "|" & errorText, "4.2.5.0|"
 Check "result (unset variables)", control.GetLastAppVersionFromVandrel("QvxTestApp", unsetVersion, unsetError), True
-Check "version and error text (unset variables)", unsetVersion & "|" & unsetError, "4.2.5.0|"
-Check "an unset error text is a text", VarType(unsetError), vbString
-
-shell.RegWrite kKey, "", "REG_SZ"
+Check "version and error text (unset variables)", unsetVersion & "|" & unsetError & "|" & TypeName(unsetError), "4.2.5.0||String"
+shell.RegWrite kKey, "", "REG_SZ"  ' emptied, not deleted: Wine's RegDelete is a stub
 WScript.Echo "DONE failures=" & failures
