@@ -82,7 +82,8 @@ std::string ReadLocale(LCTYPE item);
 
 // The user's number settings, set with SetLocaleInfoA and put back at the end; nullptr leaves an item.
 struct NumberSettings {
-  const char *decimal, *thousand, *negative, *grouping, *digits, *leadingZero;
+  const char *decimal = nullptr, *thousand = nullptr, *negative = nullptr, *grouping = nullptr, *digits = nullptr,
+             *leadingZero = nullptr;
 };
 inline constexpr NumberSettings kSpanish = {",", ".", "-", "3;0", "2", "1"};
 

@@ -43,10 +43,6 @@ bool Warned(IDispatch* control) {
   return WithDialog(nullptr, [&] { SetIntlKeyDec(control, true); }, [](HWND) {}, IDOK, 1000) != "[no dialog]";
 }
 
-ScopedNumberSettings Separators(const char* decimal, const char* thousand) {
-  return ScopedNumberSettings({decimal, thousand, nullptr, nullptr, nullptr, nullptr});
-}
-
 class KeyDecHookTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { host_ = new HostWindow; }
@@ -78,7 +74,7 @@ TEST_F(KeyDecHookTest, KeypadTypesTheRegionalSeparator) {
       {",", 3, L",,,"},                  // one per auto-repeat, none for the release
   };
   for (const auto& row : rows) {
-    const ScopedNumberSettings decimal = Separators(row.decimal, "'");
+    const ScopedNumberSettings decimal({row.decimal, "'"});
     EXPECT_EQ(row.typed, Keypad(row.downs)) << row.decimal;
     EXPECT_EQ(0, g_downs) << "the key press went on";
     EXPECT_EQ(1, g_ups) << "the release was not passed on";
@@ -100,7 +96,7 @@ TEST_F(KeyDecHookTest, TheHookLivesAsLongAsTheControls) {
   first.reset();
   EXPECT_EQ(L",", Keypad()) << "one control still lives";
   {
-    const ScopedNumberSettings equal = Separators(".", ".");
+    const ScopedNumberSettings equal({".", "."});
     EXPECT_FALSE(Warned(second.get())) << "on again while held: equal separators are not checked again";
   }
   second.reset();
@@ -137,7 +133,7 @@ TEST_F(SeparatorDialogTest, TheAnswerIsWrittenOrTheHostAskedToClose) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.seen);
-    const ScopedNumberSettings equal = Separators(row.shared, row.shared);
+    const ScopedNumberSettings equal({row.shared, row.shared});
     const int closes = HostWindow::closeRequests;
     std::wstring seen;
     WithDialog(kTitle, [&] { EXPECT_EQ(S_OK, SetIntlKeyDec(control.get(), true)); }, [&](HWND dialog) {
