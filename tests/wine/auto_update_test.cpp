@@ -1,8 +1,4 @@
-// The download dialog end to end: AutoUpdate, AutoUpdateExt and
-// AutoUpdateExt2 called by name on the registered control while a user
-// thread drives the dialog through its windows (clicks, keys, texts read
-// back) against the reference update server (QVX_UPDATE_SERVERS). The
-// customer store, the folder table and the temporary folder are the test's own.
+// The download dialog end to end against the reference update server, a user thread driving its windows.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -18,13 +14,9 @@ namespace {
 
 constexpr int kOk = 337, kCancel = 339, kCheck = 340, kHelp = 323, kResult = 336, kProgress = 330;
 
-// The user follows a script of steps separated by "|": "=text" waits (8 s)
-// until the result text contains text, "ok", "cancel", "check" and "help"
-// (the hidden button) click, "esc" and "f1" press, "link:ID" takes a link
-// with the keyboard, "yes" and "no" answer the question, "shot:name" saves a
-// screenshot, "~ms" pauses, "key:text" and "number:text" type, "pos:N" waits
-// for the progress bar's position N, "top:N" and "box:N" expect its upper
-// end N and the check box shown (1) or not (0). What went wrong is noted.
+// Steps split by "|": "=text" waits for the result text, ok/cancel/check/help click, esc/f1 press, "link:ID" takes
+// a link by keyboard, yes/no answer the question, "shot:", "~ms", "key:"/"number:" type, "pos:N" waits for the
+// progress, "top:N"/"box:N" expect its range and the check box shown. What went wrong is noted.
 void Follow(HWND dialog, const std::string& script, std::string& notes) {
   std::istringstream steps(script);
   for (std::string step; std::getline(steps, step, '|');) {
@@ -79,7 +71,7 @@ class AutoUpdateTest : public ::testing::Test {
     folders_.SetText("Componentes Comunes", TestFile("common"));
   }
   static int Port(const std::string& mode) { return ServerPort("QVX_UPDATE_SERVERS", mode); }
-  // A customer record (number 1234, key ClaveSecreta) in one of the two keys.
+  // A customer record (number 1234, key ClaveSecreta).
   void Record(const ScratchKey& key) {
     key.SetText("Numero", "1234");
     key.SetText("Nombre", "Ana");
@@ -87,9 +79,7 @@ class AutoUpdateTest : public ::testing::Test {
     const std::string stored = qvx::ScrambleText("ClaveSecreta");
     key.Set("DataBin", REG_BINARY, stored.c_str(), stored.size() + 1);
   }
-  // method ("AutoUpdate", "AutoUpdateExt" or "AutoUpdateExt2") on program
-  // against mode's server, the user following script: the result, the
-  // auto-check flag and the texts (set to "-" before), then what went wrong.
+  // The result, the auto-check flag and the texts (set to "-" before), then what went wrong.
   std::string Run(const std::string& method, const std::string& mode, const std::string& program,
                   const std::string& script, const wchar_t* extension = L"", bool check = true) {
     settings_.SetText("UpdateServer", "127.0.0.1:" + std::to_string(Port(mode)));
@@ -137,16 +127,13 @@ class AutoUpdateTest : public ::testing::Test {
 const std::string kApp = "QvxTestApp.exe", kAvailable = "=Haga clic en [Descargar]", kDone = "=se descarg";
 const std::string kVersions = " [4 . 2 . 0 . 0] [4 . 2 . 5 . 0]", kKept = " [] []" + kVersions, kNothing = " [] [] [-] [-]";
 
-// Each row: the call, the server's behaviour, the user, and the outcome:
-// result, out-parameters, what went wrong, then what the test's browser and
-// HTML Help stand-in were asked to open.
+// Each row's outcome, then what the test's browser and HTML Help stand-in were asked to open.
 TEST_F(AutoUpdateTest, Outcomes) {
   const std::string renamed = "Qvx Prueba#1.exe", chm = "help " + TestFile("common\\Ayuda\\Brumo.chm") + " 15 131339\n";
   ::SetEnvironmentVariableA("QVX_OPENED", (temp_ + "opened.txt").c_str());
   const HMODULE help = ::LoadLibraryA(TestFile("help\\hhctrl.ocx").c_str());  // before the module asks by name
   ASSERT_NE(nullptr, help);
-  // Wine's shell takes the http handler from the machine's classes only: the
-  // test's browser is put there for a while, and Wine's put back.
+  // Wine's shell takes the http handler from the machine's classes only: the test's browser for a while.
   const char kBrowser[] = "Software\\Classes\\http\\shell\\open\\command";
   char wine[MAX_PATH * 2] = {};
   DWORD size = sizeof wine;
@@ -211,16 +198,11 @@ TEST_F(AutoUpdateTest, Outcomes) {
   ::FreeLibrary(help);
 }
 
-// After a download the record is rewritten (entered number, flags bit 0)
-// only when it came from the fallback key or held another number; the key
-// typed is always stored, scrambled. A temporary folder whose installer
-// path does not fit in 260 characters is refused before anything is written.
+// The record is rewritten only from the fallback key or for another number; the key typed is always stored.
+// A temporary folder whose installer path does not fit in 260 characters is refused before anything is written.
 TEST_F(AutoUpdateTest, CustomerRecordAndTemporaryFolder) {
-  const struct {
-    bool fallback;       // the record only in the fallback key
-    const char* typing;  // what the user types
-    const char* expected;  // first key afterwards: Numero Nombre Flags, and the stored key
-  } rows[] = {
+  // The record only in the fallback key, what the user types, the first key after: Numero Nombre Flags, key.
+  const struct { bool fallback; const char *typing, *expected; } rows[] = {
       {false, "", "1234 Ana 4 ClaveSecreta"},
       {false, "|number:5678|key:Otra!Clave", "5678 Ana 5 Otra!Clave"},
       {true, "", "1234 Ana 5 ClaveSecreta"},

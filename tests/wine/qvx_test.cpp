@@ -1,7 +1,6 @@
 #include "qvx_test.h"
 
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -157,11 +156,8 @@ void SendKey(WORD vk, bool up) {
 }
 
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD ms) {
-  for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start < ms; ::Sleep(20)) {
-    HWND found = ::FindWindowW(className, title);
-    if (found && ::IsWindowVisible(found)) return found;
-  }
-  return nullptr;
+  HWND found = nullptr;
+  return WaitUntil([&] { return (found = ::FindWindowW(className, title)) && ::IsWindowVisible(found); }, ms) ? found : nullptr;
 }
 
 std::wstring WindowText(HWND window) {
@@ -170,21 +166,15 @@ std::wstring WindowText(HWND window) {
   return buffer;
 }
 
-BOOL CALLBACK ReadBoxChild(HWND child, LPARAM seen) {
-  auto& text = *reinterpret_cast<std::wstring*>(seen);
-  if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-    const LRESULT icon = ::SendMessageW(child, STM_GETICON, 0, 0);
-    auto is = [&](LPSTR id) { return icon == reinterpret_cast<LRESULT>(::LoadIconA(nullptr, id)); };
-    text += is(IDI_ERROR) ? L"[x]" : is(IDI_INFORMATION) ? L"[i]" : is(IDI_EXCLAMATION) ? L"[!]" : L"[?]";
-  } else if (::GetDlgCtrlID(child) == 0xFFFF) {
-    text += WindowText(child);
-  }
-  return TRUE;
-}
-
 std::wstring MessageBoxText(HWND box) {
   std::wstring text;
-  ::EnumChildWindows(box, ReadBoxChild, reinterpret_cast<LPARAM>(&text));
+  for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    const LRESULT icon = ::SendMessageW(child, STM_GETICON, 0, 0);
+    auto is = [&](LPSTR id) { return icon == reinterpret_cast<LRESULT>(::LoadIconA(nullptr, id)); };
+    if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+      text += is(IDI_ERROR) ? L"[x]" : is(IDI_INFORMATION) ? L"[i]" : is(IDI_EXCLAMATION) ? L"[!]" : L"[?]";
+    else if (::GetDlgCtrlID(child) == 0xFFFF) text += WindowText(child);
+  }
   return text;
 }
 
@@ -247,26 +237,20 @@ std::string FileBytes(const std::string& path) {
   return in ? out.str() : "<none>";
 }
 
-
-// Read back the way a screen grab does: through a bitmap of the screen's
-// own format (a DIB section can be served from Wine's copy of the window
-// instead of what the display shows).
-std::vector<DWORD> ScreenPixels(const RECT& r) {
+// Top-down DIB bits of the screen, through a bitmap of the screen's format: a DIB section can be served
+// from Wine's copy of a window instead of the display.
+std::string ScreenBits(const RECT& r, BITMAPINFOHEADER& header) {
   const int w = r.right - r.left, h = r.bottom - r.top;
-  std::vector<DWORD> pixels(static_cast<size_t>(w) * h);
-  BITMAPINFO info = {};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  HDC screen = ::GetDC(nullptr);
-  HDC memory = ::CreateCompatibleDC(screen);
+  std::string bits(static_cast<size_t>((w * header.biBitCount / 8 + 3) & ~3) * h, '\0');
+  header = {sizeof(header), w, -h, 1, header.biBitCount, BI_RGB, 0, 0, 0, 0, 0};
+  HDC screen = ::GetDC(nullptr), memory = ::CreateCompatibleDC(screen);
   HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
   HGDIOBJ old = ::SelectObject(memory, bitmap);
   ::BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
   ::SelectObject(memory, old);
-  ::GetDIBits(memory, bitmap, 0, h, pixels.data(), &info, DIB_RGB_COLORS);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(memory);
-  ::ReleaseDC(nullptr, screen);
-  return pixels;
+  ::GetDIBits(memory, bitmap, 0, h, bits.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+  ::DeleteObject(bitmap), ::DeleteDC(memory), ::ReleaseDC(nullptr, screen);
+  return bits;
 }
 
 int PixelsUnlikeBackground(HWND window, HWND dialog) {
@@ -274,35 +258,31 @@ int PixelsUnlikeBackground(HWND window, HWND dialog) {
   if (!::IsWindowVisible(window) || !::GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return 0;
   ::GetWindowRect(dialog, &d);
   const RECT corner = {d.right - 8, d.bottom - 8, d.right - 7, d.bottom - 7};  // inside the frame, by no control
-  const DWORD background = ScreenPixels(corner)[0] & 0xFFFFFF;
+  BITMAPINFOHEADER header = {};
+  header.biBitCount = 32;
+  const std::string background = ScreenBits(corner, header).substr(0, 3), pixels = ScreenBits(r, header);
   int unlike = 0;
-  for (DWORD p : ScreenPixels(r)) unlike += (p & 0xFFFFFF) != background;
+  for (size_t i = 0; i < pixels.size(); i += 4) unlike += pixels.compare(i, 3, background) != 0;
   return unlike;
 }
 
+// A 24-bit BMP, as tools/bmp2png reads it.
 void SaveScreenshot(HWND window, const char* name) {
   const char* folder = std::getenv("QVX_SCREENSHOTS");
   RECT r;
   if (folder == nullptr || !::GetWindowRect(window, &r)) return;
   ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
   ::Sleep(200);
-  // A 24-bit bottom-up BMP, as tools/bmp2png reads it.
-  const int w = r.right - r.left, h = r.bottom - r.top, stride = (w * 3 + 3) & ~3;
-  const std::vector<DWORD> pixels = ScreenPixels(r);
-  std::string bits(static_cast<size_t>(stride) * h, '\0');
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) std::memcpy(&bits[static_cast<size_t>(h - 1 - y) * stride + x * 3], &pixels[y * w + x], 3);
-  BITMAPINFOHEADER header = {sizeof(header), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  BITMAPINFOHEADER header = {};
+  header.biBitCount = 24;
+  const std::string bits = ScreenBits(r, header);
   BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof(file) + sizeof(header) + bits.size()), 0, 0,
                            sizeof(file) + sizeof(header)};
-  if (FILE* out = std::fopen((std::string(folder) + "\\" + name + ".bmp").c_str(), "wb")) {
-    std::fwrite(&file, sizeof(file), 1, out);
-    std::fwrite(&header, sizeof(header), 1, out);
-    std::fwrite(bits.data(), 1, bits.size(), out);
-    std::fclose(out);
-  }
+  std::ofstream(std::string(folder) + "\\" + name + ".bmp", std::ios::binary)
+      .write(reinterpret_cast<const char*>(&file), sizeof(file))
+      .write(reinterpret_cast<const char*>(&header), sizeof(header))
+      .write(bits.data(), bits.size());
 }
-
 
 std::string NarrowText(const std::wstring& text) {
   std::string out;

@@ -1,6 +1,4 @@
-// What the Windows tests share: the registered control created as hosts create
-// it, calls by name, the user's regional settings set as a user sets them,
-// scratch registry keys, and real input into windows under Xvfb.
+// What the Windows tests share: the registered control, calls by name, regional settings, scratch keys, real input.
 #pragma once
 
 #include <windows.h>
@@ -49,14 +47,12 @@ struct Var {
   std::wstring Text() const { return V_VT(&v) == VT_BSTR && V_BSTR(&v) ? V_BSTR(&v) : L"<not a text>"; }
 };
 
-// GetIDsOfNames + Invoke(DISPATCH_METHOD), args in declaration order (shallow
-// copies); argErr receives Invoke's index.
+// GetIDsOfNames + Invoke(DISPATCH_METHOD), args in declaration order; argErr receives Invoke's index.
 HRESULT CallByName(IDispatch* object, const wchar_t* name, std::vector<VARIANT> args, VARIANT* result,
                    UINT* argErr = nullptr);
 std::wstring CallText(IDispatch* object, const wchar_t* name, std::vector<VARIANT> args);
 
-// Watches the task allocator, which BSTRs come from: the blocks it frees,
-// and how many of those allocated while it watched are still alive.
+// Watches the task allocator (BSTRs come from it): blocks freed, and how many allocated since are alive.
 struct AllocSpy final : IMallocSpy {
   std::vector<char*> freed;
   long live = 0;
@@ -79,16 +75,15 @@ struct AllocSpy final : IMallocSpy {
   STDMETHODIMP_(void) PreHeapMinimize() override {}
   STDMETHODIMP_(void) PostHeapMinimize() override {}
 };
-// Switches oleaut32's BSTR cache off for the process and registers its one
-// spy afresh (CoRevokeMallocSpy ends it); nullptr when either fails.
+// Switches oleaut32's BSTR cache off and registers the one spy afresh; nullptr when either fails.
 AllocSpy* StartAllocSpy();
 
 std::string ReadLocale(LCTYPE item);
 
-// The user's number settings, set with SetLocaleInfoA and put back at the
-// end; nullptr leaves an item as it is.
+// The user's number settings, set with SetLocaleInfoA and put back at the end; nullptr leaves an item.
 struct NumberSettings {
-  const char *decimal, *thousand, *negative, *grouping, *digits, *leadingZero;
+  const char *decimal = nullptr, *thousand = nullptr, *negative = nullptr, *grouping = nullptr, *digits = nullptr,
+             *leadingZero = nullptr;
 };
 inline constexpr NumberSettings kSpanish = {",", ".", "-", "3;0", "2", "1"};
 
@@ -109,8 +104,7 @@ class ScratchKey {
   // Sets a value, creating the key; data nullptr deletes the value.
   void Set(const char* name, DWORD type, const void* data, size_t size) const;
   void SetText(const char* name, const std::string& text) const { Set(name, REG_SZ, text.c_str(), text.size() + 1); }
-  // Denies everyone the given access to the key (Wine enforces access
-  // lists); 0 gives every access back.
+  // Denies everyone the given access to the key (Wine enforces access lists); 0 gives it back.
   void Deny(DWORD access) const;
   // The raw bytes of a value, or "<none>".
   std::string Get(const char* name, REGSAM view) const;
@@ -124,14 +118,11 @@ class ScratchKey {
 };
 void DeleteKeyTree(HKEY root, const std::string& path, REGSAM view);
 
-// Wine's own ATL container: its window class registered (once), and the
-// control of an AtlAxWin window.
+// Wine's own ATL container: its window class registered (once), and the control of an AtlAxWin window.
 bool AtlReady();
 com_ptr<IDispatch> AtlControl(HWND ax);
 
-// A host's main window with a menu bar (Archivo, Abrir) and the control in
-// an AtlAxWin inside it; the control's start-up integration has run once
-// settle ms of messages have been dispatched.
+// A host's main window with a menu (Archivo, Abrir) and the control in an AtlAxWin, settled for settle ms.
 struct AtlHost {
   explicit AtlHost(DWORD settle = 300);
   ~AtlHost();  // the control first: the last one takes the hooks with it
@@ -157,22 +148,17 @@ bool WaitUntil(Test test, DWORD ms = 20000) {
     if (::GetTickCount() - start > ms) return false;
   return true;
 }
-// A modal dialog's user: runs call() while another thread waits (until call()
-// returns, at most ms) for a visible dialog titled title and hands it to user().
-// So that no row hangs, a dialog left open 1.5 s after (or whatever came
-// instead) is ended with close, an open "Quorvex Ingenieros" box answered Yes
-// first. Returns "", "[no dialog]" or "[still open]".
+// Runs call() while another thread hands the visible dialog titled title to user(); a dialog left open
+// 1.5 s after (or whatever came instead) is ended with close. Returns "", "[no dialog]" or "[still open]".
 std::string WithDialog(const wchar_t* title, const std::function<void()>& call,
                        const std::function<void(HWND)>& user, WPARAM close = IDCANCEL, DWORD ms = 30000);
 
-// The servers that tools/update-servers or tools/mail-servers started for a
-// test: listVariable names their servers.txt ("<mode> <port>" lines).
+// The servers tools/update-servers or tools/mail-servers started: listVariable names their servers.txt.
 std::string ServersFolder(const char* listVariable);
 int ServerPort(const char* listVariable, const std::string& mode);
 // A file's bytes; "<none>" when it cannot be read.
 std::string FileBytes(const std::string& path);
-// How many screen pixels of a visible window differ from a dialog's
-// background (near its bottom right corner): what it really drew.
+// How many screen pixels of a visible window differ from the dialog's background: what it really drew.
 int PixelsUnlikeBackground(HWND window, HWND dialog);
 // With QVX_SCREENSHOTS set to a folder, the window as the screen shows it, in <folder>\<name>.bmp.
 void SaveScreenshot(HWND window, const char* name);

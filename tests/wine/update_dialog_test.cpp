@@ -1,8 +1,5 @@
-// The update dialogs as a user meets them: the control in a host window (Wine's
-// AtlAxWin), its start-up check and its menu item, against the reference update
-// server (QVX_UPDATE_SERVERS); another thread answers each dialog.
+// The update dialogs as a user meets them in a host (Wine's AtlAxWin), against the reference update server.
 #include <atomic>
-
 #include "common/deployment_settings.h"
 #include "common/maker_registry.h"
 #include "framework/module_state.h"
@@ -22,8 +19,7 @@ constexpr bool kCurrent = false;
 const wchar_t kInfo[] = L"Información de actualización", kProperties[] = L"Propiedades de actualización";
 const std::wstring kGroup = L"QvxTestApp - Quorvex Prueba|", kInstalled = kCurrent ? L"4.2.5.0|" : L"4,1,0,0|";
 
-// The information dialog as "group|state|installed|latest|error", the error
-// as "reason" when it has one and is shown; then the dialog is closed.
+// The information dialog as "group|state|installed|latest|error" ("reason" when shown), then closed.
 void ReadInfo(HWND dialog, std::wstring& seen) {
   for (int id : {319, 314, 315, 316}) seen += WindowText(::GetDlgItem(dialog, id)) + L"|";
   HWND error = ::GetDlgItem(dialog, 318);
@@ -66,11 +62,7 @@ class UpdateDialogs : public ::testing::Test {
 };
 
 TEST_F(UpdateDialogs, StartupCheck) {
-  const struct {
-    const char* mode;
-    DWORD showUpdateErr;
-    std::wstring seen;  // "" no dialog
-  } rows[] = {
+  const struct { const char* mode; DWORD showUpdateErr; std::wstring seen; } rows[] = {  // seen "": no dialog
       {"normal", 1, kCurrent ? L"" : kGroup + L"Desactualizado|" + kInstalled + L"4.2.5.0|"},
       {"refused", 0, L""},
       {"refused", 1, kGroup + L"Sin comprobar|" + kInstalled + L"|reason"},
@@ -126,9 +118,7 @@ TEST_F(UpdateDialogs, CheckNowFromProperties) {
   EXPECT_EQ(kGroup + (kCurrent ? L"Actualizado|" : L"Desactualizado|") + kInstalled + L"4.2.5.0|", info);
 }
 
-// A latest version with blanks is shown without them; "Solicitar
-// Actualización" opens the request form with the dialog's texts and an icon
-// it draws, and a form cancelled leaves the dialog open.
+// Blanks in the latest version go; the request form gets the texts and draws its icon; cancelled, the dialog stays.
 TEST(UpdateInfoDialog, BlanksAndTheRequestForm) {
   ScratchKey first{HKEY_LOCAL_MACHINE, qvx::mail::kCustomerKeyFirst, qvx::MakerRegistryView()};
   ScratchKey second{HKEY_LOCAL_MACHINE, qvx::mail::kCustomerKeySecond, qvx::MakerRegistryView()};
