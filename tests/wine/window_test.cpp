@@ -143,6 +143,9 @@ TEST_F(SeparatorDialogTest, TheAnswerIsWrittenOrTheHostAskedToClose) {
         SaveScreenshot(dialog, "config-reg-warning");
         seen = ::GetWindow(dialog, GW_OWNER) == palette.get() ? L"palette's " : L"not the palette's ";
         seen += PixelsUnlikeBackground(::GetWindow(dialog, GW_CHILD), dialog) >= 100 ? L"icon " : L"no icon ";
+        RECT comma, point, both;
+        ::GetWindowRect(::GetDlgItem(dialog, kCommaRadio), &comma), ::GetWindowRect(::GetDlgItem(dialog, kPointRadio), &point);
+        if (::IntersectRect(&both, &comma, &point)) seen += L"radios overlap ";
       }
       const bool comma = ::SendDlgItemMessageW(dialog, kCommaRadio, BM_GETCHECK, 0, 0) == BST_CHECKED;
       const bool point = ::SendDlgItemMessageW(dialog, kPointRadio, BM_GETCHECK, 0, 0) == BST_CHECKED;
