@@ -3,6 +3,7 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <ole2.h>
+#include <tlhelp32.h>
 #include <olectl.h>
 
 #include <atomic>
@@ -41,11 +42,22 @@ HMODULE UseOnce(bool dialog) {
   return ::GetModuleHandleW(kModuleName);
 }
 
+// The process's threads: none may outlive the module.
+int ThreadCount() {
+  qvx::fw::unique_handle_kernel snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  THREADENTRY32 entry = {sizeof entry};
+  int count = 0;
+  for (BOOL more = ::Thread32First(snapshot.get(), &entry); more; more = ::Thread32Next(snapshot.get(), &entry))
+    count += entry.th32OwnerProcessID == ::GetCurrentProcessId();
+  return count;
+}
+
 TEST(ModuleLife, UnloadedAndLoadedAgainManyTimes) {
   ComScope com;
   ASSERT_TRUE(AtlReady());
   ASSERT_EQ(nullptr, ::GetModuleHandleW(kModuleName)) << "the test must load the module through COM only";
   const bool richEdit = ::GetModuleHandleW(L"riched20.dll") != nullptr;
+  int threads = 0;
   for (int cycle = 0; cycle < kCycles; ++cycle) {
     SCOPED_TRACE(cycle);
     const HMODULE module = UseOnce(cycle % 25 == 0 || cycle == kCycles - 1);
@@ -55,7 +67,9 @@ TEST(ModuleLife, UnloadedAndLoadedAgainManyTimes) {
     WNDCLASSW wc;
     EXPECT_FALSE(::GetClassInfoW(module, L"QuorvexIntlControlWindow", &wc)) << "its window class outlived it";
     PumpMessages(20);  // a hook left behind would run unloaded code here
+    if (cycle == 0) threads = ThreadCount();
   }
+  EXPECT_EQ(threads, ThreadCount()) << "threads that outlive the module";
   EXPECT_EQ(richEdit, ::GetModuleHandleW(L"riched20.dll") != nullptr) << "the rich-edit library it loaded";
   EXPECT_EQ(SOCKET_ERROR, ::WSACleanup()) << "its Windows Sockets start-up was not undone";
   EXPECT_EQ(WSANOTINITIALISED, ::WSAGetLastError());
