@@ -6,9 +6,6 @@
 #include <tlhelp32.h>
 #include <olectl.h>
 
-#include <atomic>
-#include <thread>
-
 #include "control/intl_ids.h"
 #include "qvx_test.h"
 
@@ -27,16 +24,10 @@ HMODULE UseOnce(bool dialog) {
   EXPECT_TRUE(control);
   EXPECT_EQ(S_OK, CallByName(control.get(), L"SetIntlKeyDec", {Var::Bool(true).v}, nullptr));
   if (dialog) {
-    std::atomic<bool> closed{false};
-    std::thread user([&] {
-      HWND shown = nullptr;
-      if (WaitUntil([&] { return (shown = ShownDialog(L"Propiedades de actualización")) != nullptr; }, 10000))
-        ::PostMessageW(shown, WM_COMMAND, IDCANCEL, 0), closed = true;
-    });
-    ::PostMessageW(host.main.get(), WM_COMMAND, 65534, 0);
-    PumpMessages(200);
-    user.join();
-    EXPECT_TRUE(closed) << "the menu item opened no properties dialog";
+    const auto choose = [&] { ::PostMessageW(host.main.get(), WM_COMMAND, 65534, 0), PumpMessages(200); };
+    const auto cancel = [](HWND shown) { ::PostMessageW(shown, WM_COMMAND, IDCANCEL, 0); };
+    EXPECT_EQ("", WithDialog(L"Propiedades de actualización", choose, cancel, IDCANCEL, 10000))
+        << "the menu item opened no properties dialog";
   }
   EXPECT_EQ(S_OK, CallByName(control.get(), L"SetIntlKeyDec", {Var::Bool(false).v}, nullptr));
   return ::GetModuleHandleW(kModuleName);
