@@ -8,13 +8,11 @@
 #include "common/maker_registry.h"
 #include "common/system_identity.h"
 #include "common/system_info.h"
-#include "control/ctrl_version.h"
 #include "control/intl_ctrl.h"
 #include "control/intl_ids.h"
 #include "control/process_state.h"
 #include "framework/ansi.h"
 #include "framework/module_state.h"
-#include "framework/registration.h"
 #include "intl/key_dec_hook.h"
 #include "mail/customer_data.h"
 #include "module/app.h"
@@ -76,25 +74,6 @@ TEST(ControlTest, CallsByNameUnderTheUsersSettings) {
     ScopedNumberSettings settings(*c.settings);
     EXPECT_EQ(c.result, Call(control.get(), c.method, c.args)) << qvx::fw::AnsiFromWide(c.method, wcslen(c.method));
   }
-}
-
-TEST(ControlTest, VerifyCtrlVersionAnswersFromTheRegisteredFile) {
-  std::string registered;
-  ASSERT_TRUE(qvx::RegisteredModulePath(registered));
-  const std::string server = "CLSID\\" + qvx::fw::GuidText(qvx::CLSID_QVXIntl) + "\\InprocServer32";
-  const struct { std::string file; const char *minimum, *answer; } files[] = {
-               {TestFile("version_commas.dll"), "4.2.6", "4, 2, 5, 0 0"},
-               {TestFile("version_normal.dll"), "1.2", "1.2.3.4 1"},
-               {TestFile("version_none.dll"), "", " 0"},
-               {"", "1.0", " 0"}};
-  for (const auto& f : files) {
-    if (f.file.empty()) ::RegDeleteKeyValueA(HKEY_CLASSES_ROOT, server.c_str(), nullptr);
-    else ::RegSetKeyValueA(HKEY_CLASSES_ROOT, server.c_str(), nullptr, REG_SZ, f.file.c_str(), f.file.size() + 1);
-    bool atLeast = true;
-    const std::string version = qvx::VerifyCtrlVersion(f.minimum, atLeast);
-    EXPECT_EQ(f.answer, version + " " + std::to_string(atLeast)) << f.file;
-  }
-  ::RegSetKeyValueA(HKEY_CLASSES_ROOT, server.c_str(), nullptr, REG_SZ, registered.c_str(), registered.size() + 1);
 }
 
 std::wstring Doc(ITypeInfo* info, MEMBERID id, bool withHelp) {
@@ -353,11 +332,12 @@ TEST(FileVersionTest, ReadsTheFieldsOfTheFirstTranslation) {
   const std::wstring module = ModulePath();
   // record: ReadVersionRecord's result and fields; ReadFileVersion's as the second field.
   const struct { std::string path; const char* record; } rows[] = {
-      {TestFile("version_normal.dll"), "1|1.2.3.4|Se\xF1" "al Gesti\xF3n|Normal test file|Normal#B17 extra|normal.dll"},
+      {TestFile("QvxTestApp.exe"),
+       "1|4.2.0.0|Quorvex Prueba|Programa de gesti\xF3n|QvxTestApp#B42 prueba|QvxTestApp.exe"},
       {std::string(module.begin(), module.end()),
        "1|4.2.5.0|Quorvex Common Tools|Quorvex  Internationalization Control|QuorvexIntl|QuorvexIntl.ocx"},
-      {TestFile("version_none.dll"), "0|-|-|-|-|-"},
-      {TestFile("version_missing.dll"), "0|-|-|-|-|-"},
+      {TestFile("noversion.exe"), "0|-|-|-|-|-"},
+      {TestFile("missing.exe"), "0|-|-|-|-|-"},
   };
   for (const auto& row : rows) {
     qvx::VersionRecord r = {"-", "-", "-", "-", "-"};

@@ -237,12 +237,22 @@ std::string FileBytes(const std::string& path) {
   return in ? out.str() : "<none>";
 }
 
-// Top-down DIB bits of the screen, through a bitmap of the screen's format: a DIB section can be served
-// from Wine's copy of a window instead of the display.
-std::string ScreenBits(const RECT& r, BITMAPINFOHEADER& header) {
+bool ShowsIcon(HWND control) {
+  RECT r = {};
+  return ::SendMessageW(control, STM_GETICON, 0, 0) && ::GetClientRect(control, &r) && r.right >= 16 && r.bottom >= 16;
+}
+
+// A 24-bit BMP, as tools/bmp2png reads it: top-down bits of the screen through a bitmap of the screen's
+// format (a DIB section can be served from Wine's copy of a window instead of the display).
+void SaveScreenshot(HWND window, const char* name) {
+  const char* folder = std::getenv("QVX_SCREENSHOTS");
+  RECT r;
+  if (folder == nullptr || !::GetWindowRect(window, &r)) return;
+  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  ::Sleep(200);
   const int w = r.right - r.left, h = r.bottom - r.top;
-  std::string bits(static_cast<size_t>((w * header.biBitCount / 8 + 3) & ~3) * h, '\0');
-  header = {sizeof(header), w, -h, 1, header.biBitCount, BI_RGB, 0, 0, 0, 0, 0};
+  std::string bits(static_cast<size_t>((w * 3 + 3) & ~3) * h, '\0');
+  BITMAPINFOHEADER header = {sizeof(header), w, -h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
   HDC screen = ::GetDC(nullptr), memory = ::CreateCompatibleDC(screen);
   HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
   HGDIOBJ old = ::SelectObject(memory, bitmap);
@@ -250,32 +260,6 @@ std::string ScreenBits(const RECT& r, BITMAPINFOHEADER& header) {
   ::SelectObject(memory, old);
   ::GetDIBits(memory, bitmap, 0, h, bits.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
   ::DeleteObject(bitmap), ::DeleteDC(memory), ::ReleaseDC(nullptr, screen);
-  return bits;
-}
-
-int PixelsUnlikeBackground(HWND window, HWND dialog) {
-  RECT r, d;
-  if (!::IsWindowVisible(window) || !::GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return 0;
-  ::GetWindowRect(dialog, &d);
-  const RECT corner = {d.right - 8, d.bottom - 8, d.right - 7, d.bottom - 7};  // inside the frame, by no control
-  BITMAPINFOHEADER header = {};
-  header.biBitCount = 32;
-  const std::string background = ScreenBits(corner, header).substr(0, 3), pixels = ScreenBits(r, header);
-  int unlike = 0;
-  for (size_t i = 0; i < pixels.size(); i += 4) unlike += pixels.compare(i, 3, background) != 0;
-  return unlike;
-}
-
-// A 24-bit BMP, as tools/bmp2png reads it.
-void SaveScreenshot(HWND window, const char* name) {
-  const char* folder = std::getenv("QVX_SCREENSHOTS");
-  RECT r;
-  if (folder == nullptr || !::GetWindowRect(window, &r)) return;
-  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  ::Sleep(200);
-  BITMAPINFOHEADER header = {};
-  header.biBitCount = 24;
-  const std::string bits = ScreenBits(r, header);
   BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof(file) + sizeof(header) + bits.size()), 0, 0,
                            sizeof(file) + sizeof(header)};
   std::ofstream(std::string(folder) + "\\" + name + ".bmp", std::ios::binary)

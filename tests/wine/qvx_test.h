@@ -158,8 +158,8 @@ std::string ServersFolder(const char* listVariable);
 int ServerPort(const char* listVariable, const std::string& mode);
 // A file's bytes; "<none>" when it cannot be read.
 std::string FileBytes(const std::string& path);
-// How many screen pixels of a visible window differ from the dialog's background: what it really drew.
-int PixelsUnlikeBackground(HWND window, HWND dialog);
+// Whether a static control holds an icon and is at least as big as an icon.
+bool ShowsIcon(HWND control);
 // With QVX_SCREENSHOTS set to a folder, the window as the screen shows it, in <folder>\<name>.bmp.
 void SaveScreenshot(HWND window, const char* name);
 std::string NarrowText(const std::wstring& text);  // non-ASCII as "?"

@@ -1,1 +1,0 @@
-int qvx_version_file_stub(void) { return 0; } /* only the resources matter */
