@@ -15,21 +15,6 @@ com_ptr<I> Query(IUnknown* object) {
   return p;
 }
 
-HWND g_container = nullptr;
-std::wstring g_shown;  // what a verb showed: "named owned modal" as a property frame should
-
-// Run by the modal loop of the dialog a verb shows, which it closes.
-void CALLBACK CloseDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND dialog = ::GetActiveWindow();
-  if (!dialog || dialog == g_container) return;
-  ::KillTimer(nullptr, timer);
-  const std::wstring caption = WindowText(dialog);
-  g_shown = caption.find(L"Quorvex Internationalization Control") != std::wstring::npos ? L"named" : caption;
-  if (::GetWindow(dialog, GW_OWNER) == g_container) g_shown += L" owned";
-  if (!::IsWindowEnabled(g_container)) g_shown += L" modal";
-  ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-}
-
 TEST(ContainerTest, WineAtlHostsRunsVerbsAndDestroysTheControl) {
   ComScope com;
   const AtlHost host(20);
@@ -52,11 +37,16 @@ TEST(ContainerTest, WineAtlHostsRunsVerbsAndDestroysTheControl) {
   for (ULONG n = 0; verbs->Next(1, &verb, &n) == S_OK && n == 1; ::CoTaskMemFree(verb.lpszVerbName))
     listed += std::to_wstring(verb.lVerb) + L" " + verb.lpszVerbName + L" " + std::to_wstring(verb.grfAttribs) + L";";
   EXPECT_EQ(L"-7 Properties 2;", listed);
-  g_container = host.main.get();
-  const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, CloseDialog);
-  EXPECT_EQ(S_OK, object->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, host.ax, nullptr));
-  ::KillTimer(nullptr, timer);
-  EXPECT_EQ(L"named owned modal", g_shown);
+  std::wstring shown;  // "named owned modal" as a property frame should be
+  WithDialog(nullptr, [&] { EXPECT_EQ(S_OK, object->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, host.ax, nullptr)); },
+             [&](HWND frame) {
+               const std::wstring caption = WindowText(frame);
+               shown = caption.find(L"Quorvex Internationalization Control") != std::wstring::npos ? L"named" : caption;
+               if (::GetWindow(frame, GW_OWNER) == host.main.get()) shown += L" owned";
+               if (!::IsWindowEnabled(host.main.get())) shown += L" modal";
+               ::PostMessageW(frame, WM_COMMAND, IDCANCEL, 0);
+             });
+  EXPECT_EQ(L"named owned modal", shown);
   EXPECT_TRUE(::IsWindowEnabled(host.main.get())) << "the container takes input again";
   EXPECT_EQ(OLEOBJ_S_INVALIDVERB, object->DoVerb(7, nullptr, nullptr, 0, host.ax, nullptr));
   // Closing deactivates the control: its window goes while the host stays.

@@ -77,10 +77,6 @@ F Export(const char* name) {
 const auto GetClassObject = [](REFCLSID clsid, REFIID iid, void** out) {
   return Export<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>("DllGetClassObject")(clsid, iid, out);
 };
-std::wstring ModuleFile() {
-  wchar_t path[MAX_PATH] = {};
-  return std::wstring(path, ::GetModuleFileNameW(TheModule(), path, MAX_PATH));
-}
 
 // What hosts, containers and designers find after registration.
 std::string Registration() {
@@ -104,7 +100,8 @@ std::string Registration() {
       lib->GetDocumentation(-1, nullptr, nullptr, nullptr, &help) == S_OK && help) {
     ::RegGetValueW(HKEY_CLASSES_ROOT, L"TypeLib\\{D0D40567-294F-4C6F-8952-CEFA97343C0A}\\1.0\\HELPDIR", nullptr,
                    RRF_RT_REG_SZ, nullptr, dir, &bytes);
-    const std::wstring module = ModuleFile(), file = help;
+    wchar_t path[MAX_PATH] = {};
+    const std::wstring module(path, ::GetModuleFileNameW(TheModule(), path, MAX_PATH)), file = help;
     found += std::string(file.begin(), file.end()) + (module.substr(0, module.find_last_of(L'\\') + 1) == dir ? " in HELPDIR" : "");
   }
   ::SysFreeString(help);

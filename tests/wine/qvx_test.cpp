@@ -1,6 +1,9 @@
 #include "qvx_test.h"
 
+#include <sddl.h>
+
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -106,19 +109,13 @@ void ScratchKey::Deny(DWORD access) const {
   unique_hkey key;
   ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(root_, path_.c_str(), 0, nullptr, 0, WRITE_DAC | view_, nullptr,
                                              key.put(), nullptr));
-  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-  PSID everyone = nullptr;
-  ::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-  BYTE aclBytes[256];
-  auto* acl = reinterpret_cast<PACL>(aclBytes);
-  ::InitializeAcl(acl, sizeof aclBytes, ACL_REVISION);
-  if (access) ::AddAccessDeniedAce(acl, ACL_REVISION, access, everyone);
-  ::AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, everyone);
-  SECURITY_DESCRIPTOR sd;
-  ::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-  ::SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
-  EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, &sd));
-  ::FreeSid(everyone);
+  char denied[32] = "";  // everyone: denied that access, then allowed all
+  if (access) std::snprintf(denied, sizeof denied, "(D;;0x%lx;;;WD)", access);
+  const std::string dacl = std::string("D:") + denied + "(A;;KA;;;WD)";
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(dacl.c_str(), SDDL_REVISION_1, &sd, nullptr));
+  EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, sd));
+  ::LocalFree(sd);
 }
 
 std::string ScratchKey::Get(const char* name, REGSAM view) const {
@@ -196,14 +193,24 @@ com_ptr<IDispatch> AtlControl(HWND ax) {
 
 AtlHost::AtlHost(DWORD settle) {
   EXPECT_TRUE(AtlReady());
-  HMENU bar = ::CreateMenu(), file = ::CreatePopupMenu();
+  HMENU bar = ::CreateMenu(), file = ::CreatePopupMenu(), view = ::CreatePopupMenu();
   ::AppendMenuW(file, MF_STRING, 100, L"Abrir");
+  ::AppendMenuW(view, MF_STRING, 200, L"Zoom");
   ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"Archivo");
+  ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(view), L"Ver");
+  ::AppendMenuW(bar, MF_STRING, 300, L"Salir");
   main.reset(::CreateWindowW(L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300, nullptr, bar,
                              nullptr, nullptr));
-  ax = ::CreateWindowW(L"AtlAxWin", kProgId, WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, main.get(), nullptr, nullptr,
+  frame.reset(::CreateWindowW(L"STATIC", L"frame", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200, main.get(), nullptr,
+                              nullptr, nullptr));
+  Embed(settle);
+}
+
+HWND AtlHost::Embed(DWORD settle) {
+  ax = ::CreateWindowW(L"AtlAxWin", kProgId, WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, frame.get(), nullptr, nullptr,
                        nullptr);
   PumpMessages(settle);
+  return ax;
 }
 
 AtlHost::~AtlHost() {

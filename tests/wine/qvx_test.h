@@ -122,11 +122,13 @@ void DeleteKeyTree(HKEY root, const std::string& path, REGSAM view);
 bool AtlReady();
 com_ptr<IDispatch> AtlControl(HWND ax);
 
-// A host's main window with a menu (Archivo, Abrir) and the control in an AtlAxWin, settled for settle ms.
+// A host's main window, its bar two popups (Archivo, Ver) and a plain command, and a frame below it
+// holding the control in an AtlAxWin, settled for settle ms.
 struct AtlHost {
   explicit AtlHost(DWORD settle = 300);
   ~AtlHost();  // the control first: the last one takes the hooks with it
-  qvx::fw::unique_hwnd main;
+  HWND Embed(DWORD settle);  // another AtlAxWin in the frame
+  qvx::fw::unique_hwnd main, frame;
   HWND ax = nullptr;
 };
 

@@ -31,8 +31,8 @@ void ReadInfo(HWND dialog, std::wstring& seen) {
 std::atomic<bool> g_answered{false};
 std::wstring g_nested;
 void CALLBACK CallDuringStartup(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND ax = ::FindWindowExW(::FindWindowW(L"STATIC", L"host"), nullptr, L"AtlAxWin", nullptr);
-  com_ptr<IDispatch> control = AtlControl(ax);
+  HWND frame = ::FindWindowExW(::FindWindowW(L"STATIC", L"host"), nullptr, L"STATIC", L"frame");
+  com_ptr<IDispatch> control = AtlControl(::FindWindowExW(frame, nullptr, L"AtlAxWin", nullptr));
   if (!control || !ShownDialog(kInfo)) return;
   ::KillTimer(nullptr, timer);
   g_nested = CallText(control.get(), L"ConvertFltToIntlStr", {Var(1234.5).v, Var(2L).v, Var(0L).v});
@@ -61,7 +61,8 @@ class UpdateDialogs : public ::testing::Test {
   ScratchKey prefs_{HKEY_CURRENT_USER, std::string(qvx::kDeploymentKey) + "\\QVXTESTAPP"};
 };
 
-TEST_F(UpdateDialogs, StartupCheck) {
+// At start-up, and from the properties at once.
+TEST_F(UpdateDialogs, ServerChecks) {
   const struct { const char* mode; DWORD showUpdateErr; std::wstring seen; } rows[] = {  // seen "": no dialog
       {"normal", 1, kCurrent ? L"" : kGroup + L"Desactualizado|" + kInstalled + L"4.2.5.0|"},
       {"refused", 0, L""},
@@ -85,6 +86,15 @@ TEST_F(UpdateDialogs, StartupCheck) {
     EXPECT_EQ(row.seen, seen);
     EXPECT_EQ(row.seen.empty() ? L"" : L"1234,50", g_nested) << "a call inside the dialog's loop";
   }
+  // "..." in the properties asks the server at once and shows the outcome, up to date too.
+  Prefer(0, 0, "normal");
+  std::wstring info;
+  ChooseUpdateItem([&](HWND dialog) {
+    WithDialog(kInfo, [&] { ::SendMessageW(::GetDlgItem(dialog, 311), BM_CLICK, 0, 0); },
+               [&](HWND shown) { ReadInfo(shown, info); }, IDOK);
+    ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_EQ(kGroup + (kCurrent ? L"Actualizado|" : L"Desactualizado|") + kInstalled + L"4.2.5.0|", info);
 }
 
 // Unchecking 310 disables 312 and keeps its mark; "Aceptar" stores both.
@@ -104,18 +114,6 @@ TEST_F(UpdateDialogs, Properties) {
   EXPECT_EQ(L"0-0 1+0 1+1 0-1 ", steps) << "310 checked, enabled (+) or not, 312 checked";
   EXPECT_EQ(std::string("\0\0\0\0", 4), prefs_.Get("AutoUpdate"));
   EXPECT_EQ(std::string("\1\0\0\0", 4), prefs_.Get("ShowUpdateErr"));
-}
-
-// "..." asks the server at once and shows the outcome, up to date too.
-TEST_F(UpdateDialogs, CheckNowFromProperties) {
-  Prefer(0, 0, "normal");
-  std::wstring info;
-  ChooseUpdateItem([&](HWND dialog) {
-    WithDialog(kInfo, [&] { ::SendMessageW(::GetDlgItem(dialog, 311), BM_CLICK, 0, 0); },
-               [&](HWND shown) { ReadInfo(shown, info); }, IDOK);
-    ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-  });
-  EXPECT_EQ(kGroup + (kCurrent ? L"Actualizado|" : L"Desactualizado|") + kInstalled + L"4.2.5.0|", info);
 }
 
 // Blanks in the latest version go; the request form gets the texts and shows its icon; cancelled, the dialog stays.
