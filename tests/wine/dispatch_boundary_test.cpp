@@ -268,33 +268,41 @@ TEST(DispatchBoundary, BadCallsAreAnsweredAsAutomationsOwnDispatchAnswersThem) {
   EXPECT_EQ(0, live) << "task memory (BSTRs) leaks at the boundary";
 }
 
-// Probe(kind, out text, out flag) answers "new" and true, then throws what kind says.
+// Probe(kind, out text, out flag) answers "new" and true, then throws unless kind is 0.
 void Probe(void*, DispatchCall& call) {
   call.SetOutText(1, "new");
   call.SetOutBool(2, true);
   call.ReturnText("new");
   if (call.Long(0) == 1) throw std::runtime_error("handler failed");
-  throw 42;
+  if (call.Long(0) == 2) throw 42;
 }
 const DispatchMethod kMethods[] = {
     {L"Probe", 1, {{L"kind", ParamType::Long}, {L"o", ParamType::OutText}, {L"f", ParamType::OutBool}}, ResultType::Text}};
 const DispatchBinding kHandlers[] = {{1, Probe}};
 const DispatchTable kTable = MakeDispatchTable(kMethods, kHandlers);
 
-// Nothing is thrown across the boundary: the call fails saying so, its outs and result as they were.
-TEST(DispatchTest, AThrowingHandlerLeavesTheOutsAsTheyWere) {
-  for (long kind : {1L, 2L}) {
+// Outs take the answer and free the texts they held. A throwing handler fails the call saying so, nothing
+// thrown across the boundary, the outs and result as they were.
+TEST(DispatchTest, OutsTakeTheAnswerOrStayWhenTheHandlerThrows) {
+  for (long kind : {0L, 1L, 2L}) {
+    AllocSpy* spy = StartAllocSpy();
+    ASSERT_TRUE(spy);
     BSTR text = ::SysAllocString(L"old");
     Var variable(L"o"), result(77L);  // the flag goes into a script variable that holds a text
     VARIANT args[3] = {Ref(VT_VARIANT, &variable.v), Ref(VT_BSTR, &text), Var(kind).v};  // last first
     DISPPARAMS params = {args, nullptr, 3, 0};
     EXCEPINFO excep = {};
-    EXPECT_EQ(DISP_E_EXCEPTION, InvokeFromTable(kTable, nullptr, 1, DISPATCH_METHOD, &params, &result.v, &excep, nullptr));
+    const HRESULT hr = InvokeFromTable(kTable, nullptr, 1, DISPATCH_METHOD, &params, &result.v, &excep, nullptr);
+    const std::wstring flag = V_VT(&variable.v) == VT_BOOL ? std::to_wstring(V_BOOL(&variable.v)) : variable.Text();
     const std::wstring answer = V_VT(&result.v) == VT_I4 ? std::to_wstring(V_I4(&result.v)) : result.Text();
-    EXPECT_EQ(L"old 77 o", std::wstring(text) + L" " + answer + L" " + variable.Text()) << kind;
-    EXPECT_TRUE(FAILED(excep.scode) || excep.wCode) << "EXCEPINFO must say what failed";
+    EXPECT_EQ(kind ? DISP_E_EXCEPTION : S_OK, hr) << kind;
+    EXPECT_EQ(kind ? L"old 77 o" : L"new new -1", std::wstring(text) + L" " + answer + L" " + flag) << kind;
+    EXPECT_TRUE(!kind || FAILED(excep.scode) || excep.wCode) << "EXCEPINFO must say what failed";
     ::SysFreeString(excep.bstrSource), ::SysFreeString(excep.bstrDescription), ::SysFreeString(excep.bstrHelpFile);
-    ::SysFreeString(text);
+    ::SysFreeString(text), ::VariantClear(&result.v), ::VariantClear(&variable.v);
+    const long live = spy->live;
+    EXPECT_EQ(S_OK, ::CoRevokeMallocSpy());
+    EXPECT_EQ(0, live) << kind << ": a text an out-parameter held leaks";
   }
 }
 

@@ -56,7 +56,7 @@ AllocSpy* StartAllocSpy() {
       reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"oleaut32.dll"), "SetOaNoCache")));
   if (!noCache) return nullptr;
   noCache();
-  spy.freed.clear(), spy.live = 0;
+  spy.live = 0;
   return ::CoRegisterMallocSpy(&spy) == S_OK ? &spy : nullptr;
 }
 

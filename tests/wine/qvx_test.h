@@ -52,19 +52,15 @@ HRESULT CallByName(IDispatch* object, const wchar_t* name, std::vector<VARIANT> 
                    UINT* argErr = nullptr);
 std::wstring CallText(IDispatch* object, const wchar_t* name, std::vector<VARIANT> args);
 
-// Watches the task allocator (BSTRs come from it): blocks freed, and how many allocated since are alive.
+// Watches the task allocator (BSTRs come from it): how many blocks allocated since are alive.
 struct AllocSpy final : IMallocSpy {
-  std::vector<char*> freed;
   long live = 0;
   STDMETHODIMP QueryInterface(REFIID, void** ppv) override { return *ppv = this, S_OK; }
   STDMETHODIMP_(ULONG) AddRef() override { return 2; }
   STDMETHODIMP_(ULONG) Release() override { return 1; }
   STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T size) override { return size; }
   STDMETHODIMP_(void*) PostAlloc(void* p) override { return live += p != nullptr, p; }
-  STDMETHODIMP_(void*) PreFree(void* p, BOOL spied) override {
-    if (p) freed.push_back(static_cast<char*>(p)), live -= spied != FALSE;
-    return p;
-  }
+  STDMETHODIMP_(void*) PreFree(void* p, BOOL spied) override { return live -= p && spied, p; }
   STDMETHODIMP_(void) PostFree(BOOL) override {}
   STDMETHODIMP_(SIZE_T) PreRealloc(void* p, SIZE_T size, void** out, BOOL) override { return *out = p, size; }
   STDMETHODIMP_(void*) PostRealloc(void* p, BOOL) override { return p; }
