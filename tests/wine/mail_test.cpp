@@ -83,7 +83,7 @@ class MailForm : public ::testing::Test {
         }
       }
       if (WaitUntil([&] { return !::IsWindow(form); }, 300)) return;
-      ::Sleep(300);
+      WaitUntil([&] { return Focus(form) != 0; }, 3000);  // Wine gives it back late on a loaded machine
       seen += L" focus " + std::to_wstring(Focus(form));
       ::PostMessageW(form, WM_COMMAND, IDCANCEL, 0);
     };
