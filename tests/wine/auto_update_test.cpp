@@ -5,8 +5,11 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "common/deployment_settings.h"
+#include "common/folder_lookup.h"
 #include "common/maker_registry.h"
 #include "common/request_encoding.h"
+#include "mail/customer_data.h"
 #include "qvx_test.h"
 
 namespace qvxtest {
@@ -68,7 +71,7 @@ class AutoUpdateTest : public ::testing::Test {
     ASSERT_NE(0, Port("normal")) << "QVX_UPDATE_SERVERS must name the servers' list";
     ::CreateDirectoryA(temp_.c_str(), nullptr);
     ::SetEnvironmentVariableA("TMP", temp_.c_str());
-    folders_.SetText("Componentes Comunes", TestFile("common"));
+    folders_.SetText(qvx::kFolderComponentesComunes, TestFile("common"));
   }
   static int Port(const std::string& mode) { return ServerPort("QVX_UPDATE_SERVERS", mode); }
   // A customer record (number 1234, key ClaveSecreta).
@@ -118,10 +121,10 @@ class AutoUpdateTest : public ::testing::Test {
 
   ComScope com_;
   const std::string temp_ = TestFile("temp\\");
-  ScratchKey settings_{HKEY_CURRENT_USER, "Software\\Quorvex\\QuorvexIntl"};
-  ScratchKey customer_{HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvex\\DatosCliente", qvx::MakerRegistryView()};
-  ScratchKey fallback_{HKEY_LOCAL_MACHINE, "SOFTWARE\\Ostrafell\\DatosCliente", qvx::MakerRegistryView()};
-  ScratchKey folders_{HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvex\\Carpetas", qvx::MakerRegistryView()};
+  ScratchKey settings_{HKEY_CURRENT_USER, qvx::kDeploymentKey};
+  ScratchKey customer_{HKEY_LOCAL_MACHINE, qvx::mail::kCustomerKeyFirst, qvx::MakerRegistryView()};
+  ScratchKey fallback_{HKEY_LOCAL_MACHINE, qvx::mail::kCustomerKeySecond, qvx::MakerRegistryView()};
+  ScratchKey folders_{HKEY_LOCAL_MACHINE, qvx::kFolderTableKey, qvx::MakerRegistryView()};
 };
 
 const std::string kApp = "QvxTestApp.exe", kAvailable = "=Haga clic en [Descargar]", kDone = "=se descarg";
